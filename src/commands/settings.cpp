@@ -1,0 +1,17 @@
+// The command settings' reset.
+#include "commands/commands.h"
+
+namespace quillon {
+
+void resetSettings() {
+    CommandSettings.verifyMode = 'v';
+    CommandSettings.fillByte = 0xFF;
+    CommandSettings.outputMode = 'n';
+    CommandSettings.logOpen = 0;
+    CommandSettings.downloadFileName.clear();
+    CommandSettings.uploadFileName.clear();
+    CommandSettings.logFileName.clear();
+    CommandSettings.mismatchFileName.clear();
+}
+
+} // namespace quillon

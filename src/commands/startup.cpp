@@ -1,0 +1,56 @@
+// Start-up and shutdown: bind the port library, calibrate the delay, fill the device table,
+// print the banner, test for the adapter, hand over to the target dialogue, then the closing
+// line and the key wait.
+#include <cstdio>
+
+#include "commands/commands.h"
+#include "device/device.h"
+#include "link/link.h"
+#include "platform/platform.h"
+
+namespace quillon {
+
+void printBanner() {
+    std::printf("Quillon Programming Utility V0.97\n");
+    std::printf("Copyright (c) the quillon developers; free software, see README.md\n");
+    std::printf("Type 'e' to exit, 'p' to pause, 'h' for help)\n\n");
+}
+
+namespace {
+
+// Says why the adapter test could not even reach the port.
+void reportUnusablePortLibrary() {
+    if (PortLibrary.module == nullptr) {
+        std::printf("Port I/O library %s not found (looked for %s)\n", portLibraryName,
+                    platform::libraryFileName(portLibraryName).c_str());
+    } else if (!PortLibrary.usable()) {
+        std::printf("Port I/O library %s lacks SetPortBit, ClrPortBit or GetPortBit\n",
+                    portLibraryName);
+    }
+}
+
+} // namespace
+
+int runProgram(int argc, char** argv) {
+    CommandSettings.trimUpload = 1;
+    CommandSettings.addressRecordType = 4;
+    (void)bindPortLibrary(); // a missing library shows as a missing adapter below
+    calibrateDelay();
+    fillDeviceTable();
+    resetSettings();
+    printBanner();
+
+    if (adapterPresent() == 0) {
+        reportUnusablePortLibrary();
+        std::printf("\nTarvik not installed\n");
+    } else {
+        runTargetDialogue(argc, argv);
+    }
+
+    std::printf("\nProgram finished!");
+    std::fflush(stdout);
+    platform::waitForKey();
+    return 0;
+}
+
+} // namespace quillon

@@ -1,0 +1,58 @@
+// The supported devices, identification of the attached target, and connecting to it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace quillon {
+
+// One supported device.
+struct DeviceRecord {
+    std::string_view name;           // as printed, e.g. "ATmega16"
+    int32_t signatureLength = 3;     // always 3; identification compares three bytes
+    std::array<uint8_t, 3> signature{};
+    int32_t fuseCount = 3;           // default fuse bytes compared by defaultFusesSet
+    // Default fuses, positions 1 to 4 at indices 0 to 3. Positions 1, 2, 3 are the extended,
+    // high and low fuse: the order in which the fuse line and the status report show them, and
+    // the order of FuseTriple's cells after readFuses. Position 4 is 0xFF and unused.
+    std::array<uint8_t, 4> defaultFuses{};
+    int32_t pageWords = 0;           // flash page size in 16-bit words
+    int32_t spare = 4;
+    int32_t flashBytes = 0;
+    int32_t eepromBytes = 0;
+
+    [[nodiscard]] uint8_t defaultExtendedFuse() const { return defaultFuses[0]; }
+    [[nodiscard]] uint8_t defaultHighFuse() const { return defaultFuses[1]; }
+    [[nodiscard]] uint8_t defaultLowFuse() const { return defaultFuses[2]; }
+};
+
+inline constexpr int32_t deviceTableRows = 30;
+
+inline std::array<DeviceRecord, deviceTableRows> DeviceTable{};
+inline int32_t deviceCount = 0;
+
+// The row of the target identified last, or -1 when its signature matched no row.
+inline int32_t currentDevice = -1;
+
+// Signature bytes 0, 1, 2 as last read by readSignature.
+inline std::array<uint8_t, 3> targetSignature{};
+
+// Fills the table's rows and sets deviceCount.
+void fillDeviceTable();
+
+// The row whose signature equals targetSignature, or -1.
+[[nodiscard]] int32_t identifyDevice();
+
+// The row of the current device, or null when the target was not recognised.
+[[nodiscard]] const DeviceRecord* currentDeviceRecord();
+
+// Takes a released target into programming mode, enables programming, reads the signature and
+// sets currentDevice. Prints nothing.
+void connectTarget();
+
+// Reads the fuses; 'd' when they equal the current device's defaults, else 'n' (also when the
+// target was not recognised).
+[[nodiscard]] char defaultFusesSet();
+
+} // namespace quillon

@@ -1,0 +1,41 @@
+// The supported devices, one row each.
+#include "device/device.h"
+
+namespace quillon {
+
+namespace {
+
+// name, signature, default fuses (extended, high, low, unused), page words, flash, EEPROM.
+constexpr DeviceRecord row(std::string_view name, std::array<uint8_t, 3> signature,
+                           std::array<uint8_t, 3> fuses, int32_t pageWords, int32_t flashBytes,
+                           int32_t eepromBytes) {
+    DeviceRecord record;
+    record.name = name;
+    record.signature = signature;
+    record.defaultFuses = {fuses[0], fuses[1], fuses[2], 0xFF};
+    record.pageWords = pageWords;
+    record.flashBytes = flashBytes;
+    record.eepromBytes = eepromBytes;
+    return record;
+}
+
+constexpr std::array supportedDevices{
+    row("ATmega16", {0x1E, 0x94, 0x03}, {0xFF, 0xFF, 0xFF}, 64, 16384, 512),
+    row("ATmega32", {0x1E, 0x95, 0x02}, {0xFF, 0xFF, 0xFF}, 64, 32768, 1024),
+    row("ATmega48", {0x1E, 0x92, 0x05}, {0xFF, 0xFF, 0xFF}, 32, 4096, 256),
+    row("ATmega88", {0x1E, 0x93, 0x0A}, {0xFF, 0xFF, 0xFF}, 32, 8192, 512),
+    row("ATmega168", {0x1E, 0x94, 0x06}, {0xFF, 0xFF, 0xFF}, 64, 16384, 512),
+    row("ATmega644", {0x1E, 0x96, 0x09}, {0xFF, 0xFF, 0xFF}, 128, 65536, 2048),
+    row("ATmega128", {0x1E, 0x97, 0x02}, {0xFF, 0xCB, 0x8F}, 128, 131072, 4096),
+};
+
+} // namespace
+
+void fillDeviceTable() {
+    deviceCount = 0;
+    for (const DeviceRecord& device : supportedDevices) {
+        DeviceTable[static_cast<std::size_t>(deviceCount++)] = device;
+    }
+}
+
+} // namespace quillon

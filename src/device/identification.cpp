@@ -1,0 +1,47 @@
+// Recognising the target by its signature, connecting to it, and the default-fuse check.
+#include "device/device.h"
+#include "device/instructions.h"
+#include "link/link.h"
+
+namespace quillon {
+
+int32_t identifyDevice() {
+    for (int32_t i = 0; i < deviceCount; ++i) {
+        if (DeviceTable[static_cast<std::size_t>(i)].signature == targetSignature) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+const DeviceRecord* currentDeviceRecord() {
+    if (currentDevice < 0 || currentDevice >= deviceCount) {
+        return nullptr;
+    }
+    return &DeviceTable[static_cast<std::size_t>(currentDevice)];
+}
+
+void connectTarget() {
+    enterProgrammingMode();
+    (void)programmingEnable(); // an unanswered enable shows in the signature
+    readSignature();
+    currentDevice = identifyDevice();
+}
+
+char defaultFusesSet() {
+    readFuses();
+    const DeviceRecord* device = currentDeviceRecord();
+    if (device == nullptr) {
+        return 'n'; // an unrecognised target has no defaults to hold
+    }
+    char verdict = 'd';
+    for (int32_t i = 0; i < device->fuseCount; ++i) {
+        if (device->defaultFuses[static_cast<std::size_t>(i)] !=
+            FuseTriple[static_cast<std::size_t>(i)]) {
+            verdict = 'n';
+        }
+    }
+    return verdict;
+}
+
+} // namespace quillon

@@ -1,0 +1,42 @@
+// The serial programming instructions of the ATmega, four bytes each, clocked over the link.
+// None of them waits or checks the target's answer; the target must be held in programming mode.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quillon {
+
+// Three fuse cells shared by the fuse operations and commands; cell n is at index n - 1. After
+// readFuses cell 1 holds the extended fuse, cell 2 the high fuse and cell 3 the low fuse.
+inline std::array<uint8_t, 3> FuseTriple{};
+
+// Returns the byte the target echoed during byte 3 (0x53 when it is in step).
+[[nodiscard]] uint8_t programmingEnable();
+void chipErase();
+void loadExtendedAddress(uint8_t ext);
+void loadPageLow(uint8_t offset, uint8_t data);
+void loadPageHigh(uint8_t offset, uint8_t data);
+void writeFlashPage(uint16_t wordAddress);
+[[nodiscard]] uint8_t readFlashLow(uint16_t wordAddress);
+[[nodiscard]] uint8_t readFlashHigh(uint16_t wordAddress);
+[[nodiscard]] uint8_t readEepromByte(uint16_t address);
+void writeEepromByte(uint16_t address, uint8_t data);
+void loadEepromPage(uint8_t offset, uint8_t data);
+void writeEepromPage(uint16_t address);
+// Reads signature bytes 0, 1, 2 into targetSignature.
+void readSignature();
+[[nodiscard]] uint8_t readLockBits();
+void writeLockBits(uint8_t data);
+// Reads the low, high and extended fuse into FuseTriple cells 3, 2 and 1.
+void readFuses();
+void writeFuseLow(uint8_t data);
+void writeFuseHigh(uint8_t data);
+void writeFuseExtended(uint8_t data);
+[[nodiscard]] uint8_t readCalibration();
+// Bit 0 of the answer is 1 while the target is busy.
+[[nodiscard]] uint8_t pollReady();
+// Polls until the target is ready: 0 when it is, -1 after 5002 busy answers.
+[[nodiscard]] int32_t waitReady();
+
+} // namespace quillon

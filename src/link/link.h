@@ -1,0 +1,114 @@
+// The link to the target: the bound port library, the adapter's lines on the parallel port, the
+// calibrated microsecond delay, programming-mode entry and release, and byte transfer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "io.h"
+
+namespace quillon {
+
+// ---- Port library binding -----------------------------------------------------------------
+
+// The thirteen entry points of the io library, in the order they are resolved.
+struct PortLibraryEntries {
+    void* module = nullptr;
+    void(IO_CALL* PortOut)(uint16_t, uint8_t) = nullptr;
+    void(IO_CALL* PortWordOut)(uint16_t, uint16_t) = nullptr;
+    void(IO_CALL* PortDWordOut)(uint16_t, uint32_t) = nullptr;
+    uint8_t(IO_CALL* PortIn)(uint16_t) = nullptr;
+    uint16_t(IO_CALL* PortWordIn)(uint16_t) = nullptr;
+    uint32_t(IO_CALL* PortDWordIn)(uint16_t) = nullptr;
+    void(IO_CALL* SetPortBit)(uint16_t, uint8_t) = nullptr;
+    void(IO_CALL* ClrPortBit)(uint16_t, uint8_t) = nullptr;
+    void(IO_CALL* NotPortBit)(uint16_t, uint8_t) = nullptr;
+    int16_t(IO_CALL* GetPortBit)(uint16_t, uint8_t) = nullptr;
+    int16_t(IO_CALL* RightPortShift)(uint16_t, int16_t) = nullptr;
+    int16_t(IO_CALL* LeftPortShift)(uint16_t, int16_t) = nullptr;
+    int16_t(IO_CALL* IsDriverInstalled)() = nullptr;
+
+    // True when the three entry points the programmer calls are all there.
+    [[nodiscard]] bool usable() const {
+        return SetPortBit != nullptr && ClrPortBit != nullptr && GetPortBit != nullptr;
+    }
+};
+
+// The bound library; all null until bindPortLibrary succeeds. Tests may fill the slots directly.
+inline PortLibraryEntries PortLibrary;
+
+// The library's name as loaded ("io").
+inline constexpr const char* portLibraryName = "io";
+
+// Loads the io library and resolves its entry points. Returns 0 when it was loaded, 1 when not.
+// A missing entry point leaves its slot null. Registers unbindPortLibrary to run at exit.
+[[nodiscard]] int bindPortLibrary();
+
+// Frees the library and clears every slot.
+void unbindPortLibrary();
+
+// ---- Adapter lines ------------------------------------------------------------------------
+
+inline constexpr uint16_t dataPort = 888;   // 0x378: the adapter's output lines
+inline constexpr uint16_t statusPort = 889; // 0x379: the adapter's input lines
+
+// Data-port bits.
+inline constexpr uint8_t loopBackOutA = 0;
+inline constexpr uint8_t loopBackOutB = 1;
+inline constexpr uint8_t enableLow = 2;  // enable line, changed after enableHigh
+inline constexpr uint8_t enableHigh = 3; // enable line, changed first
+inline constexpr uint8_t sckLine = 4;
+inline constexpr uint8_t mosiLine = 5;
+inline constexpr uint8_t resetLine6 = 6;
+inline constexpr uint8_t resetLine7 = 7;
+// Status-port bits.
+inline constexpr uint8_t loopBackInA = 5; // follows loopBackOutA
+inline constexpr uint8_t misoLine = 6;
+inline constexpr uint8_t loopBackInB = 7; // reads the inverse of loopBackOutB
+
+// ---- Timing -------------------------------------------------------------------------------
+
+// Passes of busyWait per microsecond (with a margin); set by calibrateDelay.
+inline int32_t DelayUnits = 172;
+
+// The count of passes calibrateDelay times.
+inline constexpr int32_t calibrationPasses = 80000000;
+
+// Counts down from count to zero; a negative count runs down through the whole 32-bit range.
+void busyWait(int32_t count);
+
+// Waits about micros microseconds (1.36 times as long, by the calibration's margin).
+void delayMicros(int32_t micros);
+
+// DelayUnits for `passes` passes of busyWait that took elapsedMillis: passes per microsecond,
+// truncated, times 1.36, truncated; never below 1. Requires elapsedMillis > 0.
+[[nodiscard]] int32_t delayUnitsFor(int64_t elapsedMillis, int64_t passes);
+
+// Times busyWait, sets DelayUnits and prints "Delay parameter for 1 usec is %d\n".
+void calibrateDelay();
+
+// ---- Adapter and target -------------------------------------------------------------------
+
+// 1 while the target is released, 0 while it is held in programming mode.
+inline int32_t targetReleased = 0;
+
+// The loop-back test: 1 when the adapter is plugged in, else 0. Without a usable port library
+// it answers 0 without touching any port.
+[[nodiscard]] int adapterPresent();
+
+// Sets data-port bit 4 to 7 high when level is exactly 1, else low; other bits are ignored.
+void setLine(unsigned bit, int8_t level);
+
+void enableDrivers();
+void disableDrivers();
+void idleLines();
+void pulseReset(int32_t settleMicros);
+void enterProgrammingMode();
+void releaseTarget();
+
+// Clocks value out on MOSI, most significant bit first.
+void sendByte(uint8_t value);
+// Clocks value out and returns the byte read from MISO while SCK was high.
+[[nodiscard]] uint8_t transferByte(uint8_t value);
+
+} // namespace quillon

@@ -1,0 +1,36 @@
+// The thin operating-system layer: loading a library by name, the process clock and the console
+// key test. Everything that differs between Windows and POSIX lives behind these functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillon::platform {
+
+// An opaque handle of a loaded library; null when none is loaded.
+using LibraryHandle = void*;
+
+// Loads the library with the platform's name for `baseName` ("io" becomes io.dll on Windows and
+// libio.so elsewhere), searched the platform's usual way. Returns null when it can't be loaded.
+[[nodiscard]] LibraryHandle loadLibrary(std::string_view baseName);
+
+// The file name that loadLibrary looks for, for messages ("libio.so", "io.dll").
+[[nodiscard]] std::string libraryFileName(std::string_view baseName);
+
+// The address of an exported entry point, or null when the library has none of that name.
+[[nodiscard]] void* findEntryPoint(LibraryHandle library, const char* name);
+
+void freeLibrary(LibraryHandle library);
+
+// A monotonic process clock in milliseconds.
+[[nodiscard]] std::int64_t clockMillis();
+
+// True when a key press (or any input) is waiting on the console's standard input. The key is
+// not consumed. Standard input at its end, or read from a file, counts as waiting.
+[[nodiscard]] bool keyWaiting();
+
+// Blocks until keyWaiting() would answer true, without spinning the processor.
+void waitForKey();
+
+} // namespace quillon::platform

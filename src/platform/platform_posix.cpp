@@ -1,0 +1,97 @@
+// POSIX side of the platform layer: dlopen, the monotonic clock, and poll() on standard input.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <dlfcn.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace quillon::platform {
+
+std::string libraryFileName(std::string_view baseName) {
+    return "lib" + std::string(baseName) + ".so";
+}
+
+LibraryHandle loadLibrary(std::string_view baseName) {
+    // A bare file name makes the dynamic loader search LD_LIBRARY_PATH, then the program's
+    // RUNPATH ($ORIGIN, the program's folder), then the system's library folders.
+    return dlopen(libraryFileName(baseName).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* findEntryPoint(LibraryHandle library, const char* name) {
+    return library != nullptr ? dlsym(library, name) : nullptr;
+}
+
+void freeLibrary(LibraryHandle library) {
+    if (library != nullptr) {
+        dlclose(library);
+    }
+}
+
+std::int64_t clockMillis() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+// While it lives, a terminal on standard input delivers single key presses without echo, so a
+// key press is seen at once instead of after the next Enter. Off a terminal it does nothing.
+class SingleKeyMode {
+public:
+    SingleKeyMode() {
+        if (isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+            termios keys = saved_;
+            keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+            keys.c_cc[VMIN] = 1;
+            keys.c_cc[VTIME] = 0;
+            active_ = tcsetattr(STDIN_FILENO, TCSANOW, &keys) == 0;
+        }
+    }
+    ~SingleKeyMode() {
+        if (active_) {
+            tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        }
+    }
+    SingleKeyMode(const SingleKeyMode&) = delete;
+    SingleKeyMode& operator=(const SingleKeyMode&) = delete;
+
+private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+// Polls standard input; timeoutMillis -1 blocks. Readable data, end of input, a hang-up and a
+// closed descriptor all count as "a key is waiting", so that nothing waits forever on input
+// that can never come.
+bool inputReady(int timeoutMillis) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    for (;;) {
+        const int ready = poll(&input, 1, timeoutMillis);
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0) {
+            return false;
+        }
+        if (errno != EINTR) {
+            return true; // standard input can't be polled: don't wait on it
+        }
+    }
+}
+
+} // namespace
+
+bool keyWaiting() {
+    SingleKeyMode keys;
+    return inputReady(0);
+}
+
+void waitForKey() {
+    SingleKeyMode keys;
+    (void)inputReady(-1);
+}
+
+} // namespace quillon::platform

@@ -1,0 +1,64 @@
+// Windows side of the platform layer: LoadLibraryA, the tick count, and the console key test.
+#include "platform/platform.h"
+
+#include <conio.h>
+#include <windows.h>
+
+namespace quillon::platform {
+
+std::string libraryFileName(std::string_view baseName) {
+    return std::string(baseName) + ".dll";
+}
+
+LibraryHandle loadLibrary(std::string_view baseName) {
+    // LoadLibraryA searches the program's folder first, then the system's usual places.
+    const std::string name(baseName);
+    return reinterpret_cast<LibraryHandle>(LoadLibraryA(name.c_str()));
+}
+
+void* findEntryPoint(LibraryHandle library, const char* name) {
+    if (library == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void freeLibrary(LibraryHandle library) {
+    if (library != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(library));
+    }
+}
+
+std::int64_t clockMillis() {
+    return static_cast<std::int64_t>(GetTickCount64());
+}
+
+bool keyWaiting() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    switch (GetFileType(input)) {
+    case FILE_TYPE_CHAR: {
+        DWORD mode = 0;
+        if (GetConsoleMode(input, &mode) != 0) {
+            return _kbhit() != 0;
+        }
+        return true; // a character device that is not a console, such as NUL
+    }
+    case FILE_TYPE_PIPE: {
+        DWORD available = 0;
+        if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0) {
+            return true; // the writer has gone: end of input
+        }
+        return available > 0;
+    }
+    default:
+        return true; // a file, or no standard input at all
+    }
+}
+
+void waitForKey() {
+    while (!keyWaiting()) {
+        Sleep(10);
+    }
+}
+
+} // namespace quillon::platform

@@ -1,0 +1,13 @@
+// Reading the target's memories back, programming them, and the download commands.
+#pragma once
+
+#include <string_view>
+
+namespace quillon {
+
+// "df": loads an Intel HEX file, programs it into flash and verifies it.
+void downloadFlash(std::string_view fileName);
+// "de": the same into EEPROM.
+void downloadEeprom(std::string_view fileName);
+
+} // namespace quillon

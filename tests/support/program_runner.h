@@ -1,0 +1,36 @@
+// Runs the built program (or any program) as a child process for end-to-end tests: arguments,
+// extra environment, standard input, a time limit; captures standard output and error.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::testing {
+
+struct ProgramRun {
+    std::string out;
+    std::string err;
+    int status = -1;       // the exit status, or -1 when the program did not exit normally
+    bool timedOut = false;
+};
+
+struct ProgramOptions {
+    std::vector<std::string> args;             // after the program name
+    std::map<std::string, std::string> env;    // set (or, with an empty value, unset)
+    std::optional<std::string> input;          // standard input; none: /dev/null
+    std::chrono::milliseconds timeout{20000};
+};
+
+[[nodiscard]] ProgramRun runProgram(const std::string& program, const ProgramOptions& options);
+
+// The program's output with its first line, the calibrated delay (which differs from run to run),
+// replaced by "Delay parameter for 1 usec is N\n".
+[[nodiscard]] std::string withoutDelayValue(const std::string& out);
+
+// The banner as printed after the delay line.
+[[nodiscard]] std::string bannerText();
+
+} // namespace quillon::testing
