@@ -61,4 +61,10 @@ void waitForKey() {
     }
 }
 
+bool errorIsTerminal() {
+    // A console answers GetConsoleMode; a pipe, a file or NUL does not.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 } // namespace quillon::platform
