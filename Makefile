@@ -26,7 +26,7 @@ windows: $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 test: build $(if $(MINGW),windows)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
 
 demo: build
 	$(BUILD)/quillon </dev/null
