@@ -53,7 +53,8 @@ class Target {
     [[nodiscard]] Chip& chip() { return chip_; }
     [[nodiscard]] const Chip& chip() const { return chip_; }
     [[nodiscard]] bool busy() const;
-    [[nodiscard]] bool programmingEnabled() const { return enabled_; }
+    // True while RESET is low and Programming Enable was accepted since the last reset.
+    [[nodiscard]] bool programmingEnabled() const { return enabled_ && !resetHigh_; }
 
   private:
     void byteReceived();
