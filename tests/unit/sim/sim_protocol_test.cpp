@@ -84,16 +84,6 @@ TEST(SimProtocol, AGlitchOnResetIsTooShortToResetThePart) {
     EXPECT_FALSE(board.programmingEnabled() && board.chip().lock != 0xFF);
 }
 
-TEST(SimProtocol, ReleasingTheTargetLeavesProgrammingMode) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
-    ASSERT_TRUE(programmer.connect());
-    programmer.release();
-    std::this_thread::sleep_for(10us);
-    programmer.enterProgrammingMode(0ms);
-    EXPECT_FALSE(board.programmingEnabled());
-}
-
 TEST(SimProtocol, ThePartNoticesBitOrderAndClockEdgeMistakes) {
     for (const DriverFaults faults :
          {DriverFaults{true, false, false}, DriverFaults{false, true, false}}) {

@@ -115,25 +115,3 @@ TEST(SimConfig, FaultListsAreParsedAndBadItemsReported) {
     EXPECT_TRUE(bad.stuckFlashBytes.empty());
     EXPECT_FALSE(bad.noAdapter || bad.noTarget || bad.slow);
 }
-
-TEST(SimConfig, TheEnvironmentGivesTheConfiguration) {
-    ::setenv("QUILLON_SIM_DEVICE", "ATmega644", 1);
-    ::setenv("QUILLON_SIM_STATE", "/tmp/chip", 1);
-    ::setenv("QUILLON_SIM_FAULTS", "slow,bogus", 1);
-    ::setenv("QUILLON_SIM_TRACE", "/tmp/trace.txt", 1);
-    Problems problems;
-    const Config config = configFromEnvironment(problems);
-    EXPECT_EQ(config.device, "ATmega644");
-    EXPECT_EQ(config.stateDir, "/tmp/chip");
-    EXPECT_TRUE(config.faults.slow);
-    EXPECT_EQ(config.traceFile, "/tmp/trace.txt");
-    EXPECT_EQ(problems.size(), 1U);
-    for (const char* name :
-         {"QUILLON_SIM_DEVICE", "QUILLON_SIM_STATE", "QUILLON_SIM_FAULTS", "QUILLON_SIM_TRACE"}) {
-        ::unsetenv(name);
-    }
-    const Config defaults = configFromEnvironment(problems);
-    EXPECT_EQ(defaults.device, "ATmega16");
-    EXPECT_TRUE(defaults.stateDir.empty());
-    EXPECT_TRUE(defaults.traceFile.empty());
-}
