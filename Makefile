@@ -15,7 +15,7 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
 
 # The simulated ATmega16 keeps its memories and fuses in $(BUILD)/demo-chip between demos.
 demo: build
