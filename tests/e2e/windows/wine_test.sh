@@ -22,6 +22,8 @@ expect_text() { # name, file, text expected somewhere in it
     if grep -qF -- "$3" "$2"; then pass "$1"; else
         fail "$1: '$3' not in $2:"
         cat "$2"
+        echo
+        echo
     fi
 }
 
