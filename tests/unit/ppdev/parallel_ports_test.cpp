@@ -76,50 +76,27 @@ struct FakeOs {
     static int ioctl(int fd, unsigned long request, void* argument) {
         EXPECT_EQ(fd, 7);
         auto* byte = static_cast<uint8_t*>(argument);
-        std::string name;
-        switch (request) {
-        case PPCLAIM:
-            name = "PPCLAIM";
-            break;
-        case PPRELEASE:
-            name = "PPRELEASE";
-            break;
-        case PPRDATA:
-            name = "PPRDATA";
-            break;
-        case PPWDATA:
-            name = "PPWDATA";
-            break;
-        case PPRSTATUS:
-            name = "PPRSTATUS";
-            break;
-        case PPRCONTROL:
-            name = "PPRCONTROL";
-            break;
-        case PPWCONTROL:
-            name = "PPWCONTROL";
-            break;
-        default:
-            name = "unexpected request";
-        }
+        const std::map<unsigned long, std::string> names{
+            {PPCLAIM, "PPCLAIM"},      {PPRELEASE, "PPRELEASE"}, {PPRDATA, "PPRDATA"},
+            {PPWDATA, "PPWDATA"},      {PPRSTATUS, "PPRSTATUS"}, {PPRCONTROL, "PPRCONTROL"},
+            {PPWCONTROL, "PPWCONTROL"}};
+        const auto known = names.find(request);
+        const std::string name = known != names.end() ? known->second : "unexpected request";
         if (active->failing(name)) {
             active->log.push_back(name + " failed");
             return -1;
         }
-        if (request == PPWDATA) {
-            active->data = *byte;
-            active->log.push_back(name + " " + hex(*byte));
-        } else if (request == PPWCONTROL) {
-            active->control = *byte;
-            active->log.push_back(name + " " + hex(*byte));
+        std::string line = name;
+        if (request == PPWDATA || request == PPWCONTROL) {
+            (request == PPWDATA ? active->data : active->control) = *byte;
+            line += " " + hex(*byte);
         } else if (request == PPRDATA || request == PPRSTATUS || request == PPRCONTROL) {
             *byte = request == PPRDATA     ? active->data
                     : request == PPRSTATUS ? active->statusRegister()
                                            : active->control;
-            active->log.push_back(name + " -> " + hex(*byte));
-        } else {
-            active->log.push_back(name);
+            line += " -> " + hex(*byte);
         }
+        active->log.push_back(line);
         return 0;
     }
 
