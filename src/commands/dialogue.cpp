@@ -6,7 +6,9 @@ namespace quillon {
 
 void printHelp() {}
 
-int32_t interpretCommand(std::string_view) { return 1; }
+int32_t interpretCommand(std::string_view) {
+    return 1;
+}
 
 void runTargetDialogue(int, char**) {
     enterProgrammingMode();
