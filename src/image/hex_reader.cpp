@@ -223,6 +223,9 @@ HexLoad readHexStream(std::FILE* stream) {
 }
 
 HexLoad readHexFile() {
+    if (CommandSettings.downloadFile == nullptr) {
+        return {HexLoadStatus::unreadable};
+    }
     const HexLoad load = readHexStream(CommandSettings.downloadFile);
     std::fclose(CommandSettings.downloadFile);
     CommandSettings.downloadFile = nullptr;

@@ -66,18 +66,6 @@ TEST_F(UploadCommandTest, BlankFlashUploadsWhole) {
     EXPECT_EQ(text.substr(0, 44), ":10000000ffffffffffffffffffffffffffffffff00\n");
 }
 
-TEST_F(UploadCommandTest, WithoutTrimmingTheWholeMemoryIsWritten) {
-    q::currentDevice = q::testing::atmega48;
-    q::CommandSettings.trimUpload = 0;
-    port.queueMisoByte(0x12);
-    const std::string path = dir.file("whole.hex");
-    Stdout out;
-    q::uploadEeprom(path);
-    (void)out.text();
-    const std::string text = q::testing::readFile(path);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 256 / 16 + 1);
-}
-
 TEST_F(UploadCommandTest, EepromUploadHasNoLastValueLine) {
     q::currentDevice = q::testing::atmega48;
     for (uint8_t b : {1, 2, 3, 4, 5}) {
