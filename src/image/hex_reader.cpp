@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "commands/commands.h"
 #include "image/hexfile.h"
@@ -244,10 +245,10 @@ std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
     case HexLoadStatus::loaded:
         return load.loadLength;
     case HexLoadStatus::outsideImage:
-        std::printf("ERROR - %s has data at address %lld, outside the %d-byte image: file not "
+        std::printf("ERROR - %s has data at address %s, outside the %d-byte image: file not "
                     "loaded, check its address records\n",
                     CommandSettings.downloadFileName.c_str(),
-                    static_cast<long long>(load.outsideAddress), imageBufferBytes);
+                    std::to_string(load.outsideAddress).c_str(), imageBufferBytes);
         return std::nullopt;
     case HexLoadStatus::unreadable:
         std::printf("Can't read download file %s: file not loaded, check that it is a readable "
