@@ -15,7 +15,7 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
 
 demo: build
 	$(BUILD)/quillon </dev/null

@@ -9,15 +9,15 @@ namespace quillon {
 
 // One supported device.
 struct DeviceRecord {
-    std::string_view name;           // as printed, e.g. "ATmega16"
-    int32_t signatureLength = 3;     // always 3; identification compares three bytes
+    std::string_view name;       // as printed, e.g. "ATmega16"
+    int32_t signatureLength = 3; // always 3; identification compares three bytes
     std::array<uint8_t, 3> signature{};
-    int32_t fuseCount = 3;           // default fuse bytes compared by defaultFusesSet
+    int32_t fuseCount = 3; // default fuse bytes compared by defaultFusesSet
     // Default fuses, positions 1 to 4 at indices 0 to 3. Positions 1, 2, 3 are the extended,
     // high and low fuse: the order in which the fuse line and the status report show them, and
     // the order of FuseTriple's cells after readFuses. Position 4 is 0xFF and unused.
     std::array<uint8_t, 4> defaultFuses{};
-    int32_t pageWords = 0;           // flash page size in 16-bit words
+    int32_t pageWords = 0; // flash page size in 16-bit words
     int32_t spare = 4;
     int32_t flashBytes = 0;
     int32_t eepromBytes = 0;

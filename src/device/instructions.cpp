@@ -8,8 +8,12 @@ namespace quillon {
 
 namespace {
 
-uint8_t high(uint16_t address) { return static_cast<uint8_t>(address >> 8); }
-uint8_t low(uint16_t address) { return static_cast<uint8_t>(address & 0xFF); }
+uint8_t high(uint16_t address) {
+    return static_cast<uint8_t>(address >> 8);
+}
+uint8_t low(uint16_t address) {
+    return static_cast<uint8_t>(address & 0xFF);
+}
 
 void send(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4) {
     sendByte(b1);
@@ -36,13 +40,21 @@ uint8_t programmingEnable() {
     return echo;
 }
 
-void chipErase() { send(0xAC, 0x80, 0x00, 0x00); }
+void chipErase() {
+    send(0xAC, 0x80, 0x00, 0x00);
+}
 
-void loadExtendedAddress(uint8_t ext) { send(0x4D, 0x00, ext, 0x00); }
+void loadExtendedAddress(uint8_t ext) {
+    send(0x4D, 0x00, ext, 0x00);
+}
 
-void loadPageLow(uint8_t offset, uint8_t data) { send(0x40, 0x00, offset, data); }
+void loadPageLow(uint8_t offset, uint8_t data) {
+    send(0x40, 0x00, offset, data);
+}
 
-void loadPageHigh(uint8_t offset, uint8_t data) { send(0x48, 0x00, offset, data); }
+void loadPageHigh(uint8_t offset, uint8_t data) {
+    send(0x48, 0x00, offset, data);
+}
 
 void writeFlashPage(uint16_t wordAddress) {
     send(0x4C, high(wordAddress), low(wordAddress), 0x00);
@@ -56,15 +68,21 @@ uint8_t readFlashHigh(uint16_t wordAddress) {
     return query(0x28, high(wordAddress), low(wordAddress));
 }
 
-uint8_t readEepromByte(uint16_t address) { return query(0xA0, high(address), low(address)); }
+uint8_t readEepromByte(uint16_t address) {
+    return query(0xA0, high(address), low(address));
+}
 
 void writeEepromByte(uint16_t address, uint8_t data) {
     send(0xC0, high(address), low(address), data);
 }
 
-void loadEepromPage(uint8_t offset, uint8_t data) { send(0xC1, 0x00, offset, data); }
+void loadEepromPage(uint8_t offset, uint8_t data) {
+    send(0xC1, 0x00, offset, data);
+}
 
-void writeEepromPage(uint16_t address) { send(0xC2, high(address), low(address), 0x00); }
+void writeEepromPage(uint16_t address) {
+    send(0xC2, high(address), low(address), 0x00);
+}
 
 void readSignature() {
     for (uint8_t n = 0; n < targetSignature.size(); ++n) {
@@ -72,9 +90,13 @@ void readSignature() {
     }
 }
 
-uint8_t readLockBits() { return query(0x58, 0x00, 0x00); }
+uint8_t readLockBits() {
+    return query(0x58, 0x00, 0x00);
+}
 
-void writeLockBits(uint8_t data) { send(0xAC, 0xE0, 0x00, data); }
+void writeLockBits(uint8_t data) {
+    send(0xAC, 0xE0, 0x00, data);
+}
 
 void readFuses() {
     FuseTriple[2] = query(0x50, 0x00, 0x00); // low fuse into cell 3
@@ -82,15 +104,25 @@ void readFuses() {
     FuseTriple[0] = query(0x50, 0x08, 0x00); // extended fuse into cell 1
 }
 
-void writeFuseLow(uint8_t data) { send(0xAC, 0xA0, 0x00, data); }
+void writeFuseLow(uint8_t data) {
+    send(0xAC, 0xA0, 0x00, data);
+}
 
-void writeFuseHigh(uint8_t data) { send(0xAC, 0xA8, 0x00, data); }
+void writeFuseHigh(uint8_t data) {
+    send(0xAC, 0xA8, 0x00, data);
+}
 
-void writeFuseExtended(uint8_t data) { send(0xAC, 0xA4, 0x00, data); }
+void writeFuseExtended(uint8_t data) {
+    send(0xAC, 0xA4, 0x00, data);
+}
 
-uint8_t readCalibration() { return query(0x38, 0x00, 0x00); }
+uint8_t readCalibration() {
+    return query(0x38, 0x00, 0x00);
+}
 
-uint8_t pollReady() { return query(0xF0, 0x00, 0x00); }
+uint8_t pollReady() {
+    return query(0xF0, 0x00, 0x00);
+}
 
 int32_t waitReady() {
     for (int32_t polls = 0;; ++polls) {

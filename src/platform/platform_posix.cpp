@@ -40,7 +40,7 @@ namespace {
 // While it lives, a terminal on standard input delivers single key presses without echo, so a
 // key press is seen at once instead of after the next Enter. Off a terminal it does nothing.
 class SingleKeyMode {
-public:
+  public:
     SingleKeyMode() {
         if (isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved_) == 0) {
             termios keys = saved_;
@@ -58,7 +58,7 @@ public:
     SingleKeyMode(const SingleKeyMode&) = delete;
     SingleKeyMode& operator=(const SingleKeyMode&) = delete;
 
-private:
+  private:
     termios saved_{};
     bool active_ = false;
 };

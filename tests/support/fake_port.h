@@ -22,7 +22,7 @@ struct PortCall {
 };
 
 class FakePort {
-public:
+  public:
     explicit FakePort(bool wired = true);
     ~FakePort();
     FakePort(const FakePort&) = delete;
@@ -41,9 +41,9 @@ public:
     std::vector<PortCall> calls;
     uint8_t data = 0;
     bool wired;
-    int16_t oneAnswer = -1;      // what GetPortBit answers for a bit that reads 1
-    std::deque<bool> misoBits;   // MISO readings still to come; empty reads 0
-    bool misoDefault = false;    // what MISO reads once the queue is empty
+    int16_t oneAnswer = -1;    // what GetPortBit answers for a bit that reads 1
+    std::deque<bool> misoBits; // MISO readings still to come; empty reads 0
+    bool misoDefault = false;  // what MISO reads once the queue is empty
 
     static FakePort* active;
 };

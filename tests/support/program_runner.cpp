@@ -25,8 +25,7 @@ void closeQuietly(int& fd) {
 
 ProgramRun runProgram(const std::string& program, const ProgramOptions& options) {
     std::array<int, 2> in{-1, -1}, out{-1, -1}, err{-1, -1};
-    if (pipe(out.data()) != 0 || pipe(err.data()) != 0 ||
-        (options.input && pipe(in.data()) != 0)) {
+    if (pipe(out.data()) != 0 || pipe(err.data()) != 0 || (options.input && pipe(in.data()) != 0)) {
         throw std::runtime_error("pipe failed");
     }
     const pid_t child = fork();

@@ -13,14 +13,14 @@ namespace quillon::testing {
 struct ProgramRun {
     std::string out;
     std::string err;
-    int status = -1;       // the exit status, or -1 when the program did not exit normally
+    int status = -1; // the exit status, or -1 when the program did not exit normally
     bool timedOut = false;
 };
 
 struct ProgramOptions {
-    std::vector<std::string> args;             // after the program name
-    std::map<std::string, std::string> env;    // set (or, with an empty value, unset)
-    std::optional<std::string> input;          // standard input; none: /dev/null
+    std::vector<std::string> args;          // after the program name
+    std::map<std::string, std::string> env; // set (or, with an empty value, unset)
+    std::optional<std::string> input;       // standard input; none: /dev/null
     std::chrono::milliseconds timeout{20000};
 };
 

@@ -14,8 +14,12 @@ struct LinkTest : ::testing::Test {
     void SetUp() override { q::DelayUnits = 1; }
 };
 
-PortCall set(uint8_t bit, uint8_t data) { return {Kind::Set, q::dataPort, bit, 0, data}; }
-PortCall clear(uint8_t bit, uint8_t data) { return {Kind::Clear, q::dataPort, bit, 0, data}; }
+PortCall set(uint8_t bit, uint8_t data) {
+    return {Kind::Set, q::dataPort, bit, 0, data};
+}
+PortCall clear(uint8_t bit, uint8_t data) {
+    return {Kind::Clear, q::dataPort, bit, 0, data};
+}
 PortCall get(uint8_t bit, int16_t result, uint8_t data) {
     return {Kind::Get, q::statusPort, bit, result, data};
 }
@@ -25,9 +29,9 @@ PortCall get(uint8_t bit, int16_t result, uint8_t data) {
 TEST_F(LinkTest, AdapterTestPassesOnAWiredAdapterAndLeavesLoopBackLinesLow) {
     FakePort port(/*wired=*/true);
     EXPECT_EQ(q::adapterPresent(), 1);
-    const std::vector<PortCall> expected{set(0, 0x01), get(5, -1, 0x01), clear(0, 0x00),
-                                         get(5, 0, 0x00),  set(1, 0x02),  get(7, 0, 0x02),
-                                         clear(1, 0x00), get(7, -1, 0x00)};
+    const std::vector<PortCall> expected{set(0, 0x01),    get(5, -1, 0x01), clear(0, 0x00),
+                                         get(5, 0, 0x00), set(1, 0x02),     get(7, 0, 0x02),
+                                         clear(1, 0x00),  get(7, -1, 0x00)};
     EXPECT_EQ(port.calls, expected);
 }
 
@@ -126,7 +130,7 @@ TEST(Calibration, ArithmeticTruncatesTwiceWithTheMargin) {
     EXPECT_EQ(q::delayUnitsFor(300, q::calibrationPasses), 361);
     EXPECT_EQ(q::delayUnitsFor(700, q::calibrationPasses), 155);
     EXPECT_EQ(q::delayUnitsFor(1200, 4LL * q::calibrationPasses), 361); // a longer run, same rate
-    EXPECT_GE(q::delayUnitsFor(100000000, q::calibrationPasses), 1);     // never zero
+    EXPECT_GE(q::delayUnitsFor(100000000, q::calibrationPasses), 1);    // never zero
 }
 
 TEST(Calibration, DelayIsLongEnoughAndZeroReturnsAtOnce) {
