@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,9 +16,6 @@ struct CommandEntry {
     bool connects;            // connect a released target before running
     void (*run)(std::string_view argument);
 };
-
-// The 30 rows in the order in which they are tried.
-[[nodiscard]] std::span<const CommandEntry> commandTable();
 
 struct CommandMatch {
     const CommandEntry* entry;

@@ -22,8 +22,7 @@ std::optional<uint32_t> digitValue(char c) {
     return std::nullopt;
 }
 
-} // namespace
-
+// The number "%x" reads, modulo 2^32 (a '-' sign negates it, as "%x" does).
 std::optional<uint32_t> readHexValue(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size() && isSpace(text[at])) {
@@ -54,6 +53,8 @@ std::optional<uint32_t> readHexValue(std::string_view text) {
     }
     return negative ? 0U - value : value;
 }
+
+} // namespace
 
 std::optional<uint8_t> readHexByte(std::string_view text) {
     const std::optional<uint32_t> value = readHexValue(text);

@@ -19,9 +19,9 @@ namespace {
 constexpr bool connects = true;
 constexpr bool local = false;
 
-// Tried in this order; the first row whose letters begin the word runs. Longer commands come
-// before the shorter ones they start with: gf1 before gf, sf before s, mf before m, pfa before
-// pf1. There is deliberately no row for p, pf, n, t or g.
+// The command table, tried in this order; the first row whose letters begin the word runs. Longer
+// commands come before the shorter ones they start with: gf1 before gf, sf before s, mf before m,
+// pfa before pf1. There is deliberately no row for p, pf, n, t or g.
 constexpr std::array<CommandEntry, 30> commands{{
     {"df", connects, downloadFlash},
     {"de", connects, downloadEeprom},
@@ -79,10 +79,6 @@ void releaseIfHeld() {
 
 } // namespace
 
-std::span<const CommandEntry> commandTable() {
-    return commands;
-}
-
 std::optional<CommandMatch> matchCommand(std::string_view word) {
     for (const CommandEntry& entry : commands) {
         if (beginsWith(word, entry.letters)) {
@@ -93,8 +89,8 @@ std::optional<CommandMatch> matchCommand(std::string_view word) {
 }
 
 void refuseLongWord() {
-    std::printf("Command ignored: longer than %zu characters - use a shorter word or file name\n",
-                maxWordLength);
+    std::printf("Command ignored: longer than %d characters - use a shorter word or file name\n",
+                static_cast<int>(maxWordLength));
     releaseIfHeld();
 }
 
