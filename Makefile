@@ -17,8 +17,11 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
 
+# The simulated ATmega16 keeps its memories and fuses in $(BUILD)/demo-chip between demos.
 demo: build
-	$(BUILD)/quillon </dev/null
+	mkdir -p $(BUILD)/demo-chip
+	QUILLON_SIM_STATE=$(BUILD)/demo-chip $(BUILD)/quillon-sim \
+		-dfexamples/blink.hex -uf$(BUILD)/demo-chip/upload.hex -s </dev/null
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

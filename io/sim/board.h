@@ -1,0 +1,80 @@
+// A simulated programming adapter with an ATmega on it: what the io library stands for when no
+// hardware is there. This is the in-process API; the shared library (build/sim/libio.so) makes
+// one Board from the environment when it is loaded and forwards its entry points to it, and
+// tests/support/simulated_port.h plugs one into the programmer's port-library slots.
+//
+//     quillon::sim::Config config;
+//     config.device = "ATmega644";
+//     config.keepTrace = true;
+//     quillon::sim::Board board(config);
+//     board.setPortBit(888, 4);                 // drive the adapter's lines ...
+//     board.chip().flash[0];                    // ... and look at the chip
+//
+// A Board is driven from one thread, as a port is.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/adapter.h"
+#include "sim/chip.h"
+#include "sim/config.h"
+#include "sim/parts.h"
+#include "sim/target.h"
+#include "sim/trace.h"
+
+namespace quillon::sim {
+
+inline constexpr uint16_t dataPort = 888;
+inline constexpr uint16_t statusPort = 889;
+
+class Board {
+  public:
+    // Sets the board up. Anything in the configuration it can't use (an unknown device, an
+    // unusable state folder, a stuck address outside the flash, a trace file it can't write) is
+    // listed in problems() and replaced by something safe: an ATmega16, a chip in memory only,
+    // no such fault, no trace.
+    explicit Board(const Config& config);
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+    ~Board() = default;
+
+    [[nodiscard]] const Problems& problems() const { return problems_; }
+
+    // The thirteen io entry points (io/io.h) against the simulated port. Port 888 is the data
+    // port and 889 the status port (read only); any other port reads 0xFF and ignores writes.
+    // Word and double-word accesses reach the following ports too, low byte first.
+    void portOut(uint16_t port, uint8_t value);
+    void portWordOut(uint16_t port, uint16_t value);
+    void portDWordOut(uint16_t port, uint32_t value);
+    [[nodiscard]] uint8_t portIn(uint16_t port);
+    [[nodiscard]] uint16_t portWordIn(uint16_t port);
+    [[nodiscard]] uint32_t portDWordIn(uint16_t port);
+    void setPortBit(uint16_t port, uint8_t bit);
+    void clrPortBit(uint16_t port, uint8_t bit);
+    void notPortBit(uint16_t port, uint8_t bit);
+    [[nodiscard]] int16_t getPortBit(uint16_t port, uint8_t bit);
+    [[nodiscard]] int16_t rightPortShift(uint16_t port, int16_t fill);
+    [[nodiscard]] int16_t leftPortShift(uint16_t port, int16_t fill);
+    [[nodiscard]] int16_t isDriverInstalled() const { return 1; }
+
+    // The part on the board and its contents. Changing the chip directly bypasses the part's
+    // rules, its busy time and the state files: it is meant for setting a chip up in tests.
+    [[nodiscard]] const Part& part() const { return target_->part(); }
+    [[nodiscard]] Chip& chip() { return target_->chip(); }
+    [[nodiscard]] const Chip& chip() const { return target_->chip(); }
+    [[nodiscard]] bool busy() const { return target_->busy(); }
+    [[nodiscard]] bool programmingEnabled() const { return target_->programmingEnabled(); }
+    // The trace lines, when Config::keepTrace was set.
+    [[nodiscard]] const std::vector<std::string>& traceLines() const { return trace_.lines(); }
+
+  private:
+    Problems problems_;
+    Trace trace_;
+    std::unique_ptr<Target> target_;
+    Adapter adapter_;
+};
+
+} // namespace quillon::sim

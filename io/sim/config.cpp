@@ -1,0 +1,91 @@
+// Reading the board's configuration from the QUILLON_SIM_* variables.
+#include "sim/config.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace quillon::sim {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// A byte address in decimal or with a 0x prefix in hex; nothing for any other text.
+bool parseAddress(std::string_view text, uint32_t& address) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    if (text.empty()) {
+        return false;
+    }
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), address, base);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+const char* variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+} // namespace
+
+Faults parseFaults(std::string_view list, Problems& problems) {
+    Faults faults;
+    while (!list.empty()) {
+        const auto comma = list.find(',');
+        const std::string_view item = trimmed(list.substr(0, comma));
+        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+        if (item.empty()) {
+            continue;
+        }
+        if (item == "no-adapter") {
+            faults.noAdapter = true;
+        } else if (item == "no-target") {
+            faults.noTarget = true;
+        } else if (item == "slow") {
+            faults.slow = true;
+        } else if (item.substr(0, 6) == "stuck=") {
+            uint32_t address = 0;
+            if (parseAddress(item.substr(6), address)) {
+                faults.stuckFlashBytes.push_back(address);
+            } else {
+                problems.push_back("QUILLON_SIM_FAULTS: '" + std::string(item) +
+                                   "' needs a flash byte address in decimal or 0x hex, such as "
+                                   "stuck=0x100; ignoring it");
+            }
+        } else {
+            problems.push_back("QUILLON_SIM_FAULTS: unknown fault '" + std::string(item) +
+                               "' (known: no-adapter, no-target, stuck=ADDR, slow); ignoring it");
+        }
+    }
+    return faults;
+}
+
+Config configFromEnvironment(Problems& problems) {
+    Config config;
+    if (const char* device = variable("QUILLON_SIM_DEVICE")) {
+        config.device = device;
+    }
+    if (const char* state = variable("QUILLON_SIM_STATE")) {
+        config.stateDir = state;
+    }
+    if (const char* faults = variable("QUILLON_SIM_FAULTS")) {
+        config.faults = parseFaults(faults, problems);
+    }
+    if (const char* trace = variable("QUILLON_SIM_TRACE")) {
+        config.traceFile = trace;
+    }
+    return config;
+}
+
+} // namespace quillon::sim

@@ -1,0 +1,39 @@
+// How a simulated board is set up: which part sits on it, where its memories live between runs,
+// which faults to inject and where to trace. The shared library reads it from the environment
+// (QUILLON_SIM_DEVICE, QUILLON_SIM_STATE, QUILLON_SIM_FAULTS, QUILLON_SIM_TRACE); tests fill it in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon::sim {
+
+struct Faults {
+    bool noAdapter = false; // the adapter isn't plugged in: no loop-back, no target
+    bool noTarget = false;  // the adapter is there but nothing answers: MISO reads 1
+    bool slow = false;      // every write and erase takes ten times the data sheet's time
+    std::vector<uint32_t> stuckFlashBytes; // flash byte addresses that never change
+};
+
+struct Config {
+    std::string device = "ATmega16"; // a part name or six hex digits of a signature
+    std::string stateDir;            // empty: the chip lives only as long as the board
+    Faults faults;
+    std::string traceFile;  // empty: no trace file
+    bool keepTrace = false; // also keep the trace lines in memory (Board::traceLines)
+};
+
+// Problems found while setting a board up, one line each, meant for standard error. Each one
+// says what was wrong and what the simulator does instead.
+using Problems = std::vector<std::string>;
+
+// Parses a comma list such as "no-target,stuck=0x100,slow". Unknown names and bad addresses are
+// reported and left out.
+[[nodiscard]] Faults parseFaults(std::string_view list, Problems& problems);
+
+// The configuration the QUILLON_SIM_* variables give; unset variables keep the defaults above.
+[[nodiscard]] Config configFromEnvironment(Problems& problems);
+
+} // namespace quillon::sim

@@ -1,0 +1,134 @@
+// The target's pins and its serial shift register.
+#include "sim/target.h"
+
+#include <algorithm>
+
+namespace quillon::sim {
+
+Target::Target(Part part, Chip chip, const Faults& faults, Trace& trace,
+               std::unique_ptr<StateFiles> files, bool resetHigh)
+    : part_(std::move(part)), chip_(std::move(chip)), trace_(trace), files_(std::move(files)),
+      timeScale_(faults.slow ? 10 : 1), resetHigh_(resetHigh), resetLow_(Clock::now()),
+      flashPage_(part_.flashPageBytes, 0xFF), eepromPage_(part_.eepromPageBytes, 0xFF) {
+    std::copy_if(faults.stuckFlashBytes.begin(), faults.stuckFlashBytes.end(),
+                 std::back_inserter(stuck_),
+                 [this](uint32_t address) { return address < part_.flashBytes; });
+}
+
+void Target::resetChanged(bool high, bool sckHigh) {
+    const Clock::time_point now = Clock::now();
+    resetHigh_ = high;
+    if (high) {
+        resetRose_ = now;
+        return;
+    }
+    if (now - resetRose_ < shortestResetPulse) {
+        return; // a glitch: the part carries on where it was
+    }
+    // A real reset: the serial logic starts afresh, in step unless SCK was high.
+    resetLow_ = now;
+    awake_ = false;
+    enabled_ = false;
+    frame_ = 0;
+    bits_ = sckHigh ? 1 : 0;
+    out_ = 0;
+    loadNext_ = false;
+    readWhileBusy_ = false;
+    extendedAddress_ = 0;
+    std::fill(flashPage_.begin(), flashPage_.end(), uint8_t{0xFF});
+    eepromPageLoaded_ = 0;
+}
+
+bool Target::awake() {
+    if (!awake_) {
+        awake_ = Clock::now() - resetLow_ >= programmingEnableDelay;
+    }
+    return awake_;
+}
+
+bool Target::miso() {
+    if (resetHigh_ || !awake()) {
+        return true;
+    }
+    return (out_ & 0x80) != 0;
+}
+
+void Target::sckRising(bool mosi) {
+    if (resetHigh_) {
+        return;
+    }
+    frame_ = (frame_ << 1) | (mosi ? 1U : 0U);
+    if ((++bits_ & 7U) == 0) {
+        byteReceived();
+    }
+}
+
+void Target::sckFalling() {
+    if (resetHigh_) {
+        return;
+    }
+    if (loadNext_) {
+        out_ = next_;
+        loadNext_ = false;
+    } else {
+        out_ = static_cast<uint8_t>(out_ << 1);
+    }
+}
+
+void Target::byteReceived() {
+    loadNext_ = true;
+    if (!enabled_) {
+        // Until programming is enabled the part only answers Programming Enable, with the 0x53
+        // of byte 2 during byte 3, and only when both bytes arrived where it expects them: a
+        // part out of step by some bits doesn't recognise the instruction and stays silent.
+        next_ = bits_ == 16 && (frame_ & 0xFFFFU) == 0xAC53 ? uint8_t{0x53} : uint8_t{0x00};
+    } else {
+        next_ = static_cast<uint8_t>(frame_); // echo the byte just received
+    }
+    if (bits_ == 24) {
+        readWhileBusy_ = false;
+        if (enabled_) {
+            if (const auto value = answer(frame_ & 0xFFFFFFU)) {
+                const bool poll = (frame_ >> 16 & 0xFFU) == 0xF0;
+                if (!poll && busy()) {
+                    readWhileBusy_ = true;
+                } else {
+                    next_ = *value;
+                }
+            }
+        }
+    } else if (bits_ == 32) {
+        bits_ = 0;
+        complete(frame_);
+    }
+}
+
+bool Target::busy() const {
+    if (!busyPending_) {
+        return false;
+    }
+    busyPending_ = Clock::now() < busyUntil_;
+    return busyPending_;
+}
+
+void Target::startBusy(Micros time) {
+    busyUntil_ = Clock::now() + time * timeScale_;
+    busyPending_ = true;
+}
+
+void Target::complete(uint32_t frame) {
+    const bool poll = (frame >> 24) == 0xF0;
+    const bool ignored = !poll && (readWhileBusy_ || busy());
+    readWhileBusy_ = false;
+    trace_.instruction(frame, ignored);
+    if (ignored) {
+        return;
+    }
+    if (!enabled_) {
+        enabled_ = (frame >> 16) == 0xAC53 && awake();
+        return;
+    }
+    execute(frame);
+}
+
+} // namespace quillon::sim

@@ -1,0 +1,30 @@
+// Plugs a simulated adapter and ATmega (io/sim) into the programmer's port-library slots for
+// in-process tests: while a SimulatedPort lives, every PortLibrary entry point of src/link/link.h
+// reaches its board, as the shared library sim/libio.so would. Link the test with quillon_sim and
+// quillon_core and add simulated_port.cpp to its sources.
+//
+//     quillon::sim::Config config;
+//     config.device = "ATmega48";
+//     quillon::testing::SimulatedPort port(config);
+//     quillon::enterProgrammingMode();             // the programmer's own code ...
+//     port.board().chip().lowFuse;                 // ... against the simulated chip
+#pragma once
+
+#include "sim/board.h"
+
+namespace quillon::testing {
+
+class SimulatedPort {
+  public:
+    explicit SimulatedPort(const sim::Config& config = {});
+    ~SimulatedPort();
+    SimulatedPort(const SimulatedPort&) = delete;
+    SimulatedPort& operator=(const SimulatedPort&) = delete;
+
+    [[nodiscard]] sim::Board& board() { return board_; }
+
+  private:
+    sim::Board board_;
+};
+
+} // namespace quillon::testing
