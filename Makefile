@@ -39,3 +39,8 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)
+
+# The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write).
+.PHONY: bench
+bench: build
+	LD_LIBRARY_PATH=$(BUILD)/sim $(BUILD)/quillon_bench $(BUILD)/sim/libio.so

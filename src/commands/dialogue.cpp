@@ -1,18 +1,85 @@
-// The target dialogue. For now it only wakes the target and lets it go again.
+// The target dialogue: the greeting, then the command words from the command line or the
+// prompt.
+#include <cstdio>
+#include <string_view>
+
 #include "commands/commands.h"
+#include "commands/dialogue.h"
+#include "device/device.h"
+#include "device/instructions.h"
 #include "link/link.h"
 
 namespace quillon {
 
-void printHelp() {}
+namespace {
 
-int32_t interpretCommand(std::string_view) {
-    return 1;
+// The echo of Programming Enable from a target that is in step.
+constexpr uint8_t enableEcho = 0x53;
+
+} // namespace
+
+void greetTarget() {
+    enterProgrammingMode();
+    const uint8_t echo = programmingEnable();
+    readSignature();
+    currentDevice = identifyDevice();
+    const char verdict = defaultFusesSet();
+
+    if (echo != enableEcho) {
+        std::printf("Target not responding to Enable Serial Programming command\n");
+        return;
+    }
+    if (const DeviceRecord* device = currentDeviceRecord()) {
+        std::printf("Target %.*s responding ", static_cast<int>(device->name.size()),
+                    device->name.data());
+    } else {
+        std::printf("Target Processor Unrecognized but responding ");
+    }
+    std::printf(verdict == 'd' ? "- default fuses set\n" : "- default fuses not set\n");
 }
 
-void runTargetDialogue(int, char**) {
-    enterProgrammingMode();
+void runPrompt(std::FILE* input) {
+    std::printf("\n-");
+    for (;;) {
+        std::fflush(stdout); // the prompt must be on the screen before the word is awaited
+        const PromptWord word = readPromptWord(input);
+        if (word.kind == PromptWord::Kind::EndOfInput) {
+            break; // never run the last word again: the dialogue ends here
+        }
+        if (word.kind == PromptWord::Kind::TooLong) {
+            refuseLongWord();
+            std::printf("-");
+            continue;
+        }
+        if (interpretCommand(word.text) == 1) {
+            std::printf("-");
+        }
+    }
     releaseTarget();
+}
+
+void runArguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.empty() || argument.front() != '-') {
+            continue;
+        }
+        if (argument.size() > maxWordLength) {
+            refuseLongWord();
+            continue;
+        }
+        (void)interpretCommand(argument.substr(1));
+    }
+    releaseTarget();
+}
+
+void runTargetDialogue(int argc, char** argv) {
+    greetTarget();
+    if (argc <= 1) {
+        runPrompt(stdin);
+    } else {
+        runArguments(argc, argv);
+    }
 }
 
 } // namespace quillon

@@ -16,4 +16,27 @@ inline MemoryImage ImageBuffer{};
 // What was read out of the target, indexed the same way.
 inline MemoryImage ReadBackBuffer{};
 
+// Which buffer trimTrailingErased examines: 1 names ImageBuffer, any other value ReadBackBuffer.
+inline constexpr int32_t imageSelector = 1;
+inline constexpr int32_t readBackSelector = 2;
+
+// Results of compareBuffers.
+inline constexpr int32_t buffersMatch = 1;
+inline constexpr int32_t buffersDiffer = -1;
+
+// Sets every byte of ImageBuffer to value.
+void fillImageBuffer(uint8_t value);
+// Sets every byte of ReadBackBuffer to value.
+void fillReadBackBuffer(uint8_t value);
+
+// Compares the first length bytes of the two buffers (a length beyond the buffers compares the
+// whole buffers). Prints "%d bytes mismatched\n" when any differ. Returns buffersMatch or
+// buffersDiffer, never 0.
+[[nodiscard]] int32_t compareBuffers(int32_t length);
+
+// The number of bytes of the selected buffer's first length bytes up to and including the last
+// byte that isn't 0xFF; length itself when all of them are 0xFF. Lengths are taken within 0 and
+// the buffer's size.
+[[nodiscard]] int32_t trimTrailingErased(int32_t selector, int32_t length);
+
 } // namespace quillon

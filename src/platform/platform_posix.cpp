@@ -2,7 +2,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
-#include <chrono>
+#include <ctime>
 #include <dlfcn.h>
 #include <poll.h>
 #include <termios.h>
@@ -31,8 +31,11 @@ void freeLibrary(LibraryHandle library) {
 }
 
 std::int64_t clockMillis() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec now{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) {
+        clock_gettime(CLOCK_MONOTONIC, &now);
+    }
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 namespace {

@@ -30,7 +30,11 @@ void freeLibrary(LibraryHandle library) {
 }
 
 std::int64_t clockMillis() {
-    return static_cast<std::int64_t>(GetTickCount64());
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER now{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<std::int64_t>(now.QuadPart * 1000 / frequency.QuadPart);
 }
 
 bool keyWaiting() {

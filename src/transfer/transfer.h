@@ -1,9 +1,39 @@
 // Reading the target's memories back, programming them, and the download commands.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
+#include "device/device.h"
+
 namespace quillon {
+
+// Waits in microseconds after the memory writes: Chip Erase, each full flash page, the last
+// partly filled page, each EEPROM byte. Nothing polls the target's busy flag.
+inline constexpr int32_t chipEraseMicros = 14000;
+inline constexpr int32_t fullPageMicros = 9500;
+inline constexpr int32_t lastPageMicros = 10500;
+inline constexpr int32_t eepromByteMicros = 11500;
+
+// Reads the flash into ReadBackBuffer in whole words (word w's low byte at 2w, high byte at
+// 2w + 1), after clearing the buffer and sending Load Extended Address 0; an odd length also
+// reads the last word's high byte. Prints "Read %d target flash bytes\n". device is accepted
+// and not used.
+void readBackFlash(int32_t device, int32_t length);
+// Reads the first length EEPROM bytes into ReadBackBuffer after clearing it. Prints "Read %d
+// target EEPROM bytes\n".
+void readBackEeprom(int32_t device, int32_t length);
+
+// Programs the first length bytes of ImageBuffer into flash, page by page with the page size of
+// DeviceTable[device], from address 0; an odd length also loads ImageBuffer[length] as the last
+// high byte. Returns length (0 for a device that names no row, when nothing is sent).
+[[nodiscard]] int32_t programFlash(int32_t device, int32_t length);
+// Writes the first length bytes of ImageBuffer into EEPROM byte by byte. Returns length.
+[[nodiscard]] int32_t programEeprom(int32_t device, int32_t length);
+
+// The current device's row, or null after printing that the target was not recognised and
+// that `command` did nothing.
+[[nodiscard]] const DeviceRecord* recognisedTarget(std::string_view command);
 
 // "df": loads an Intel HEX file, programs it into flash and verifies it.
 void downloadFlash(std::string_view fileName);

@@ -1,0 +1,67 @@
+// The "%x"-style reader of hexadecimal numbers typed by the user.
+#include "commands/hex_value.h"
+
+namespace quillon {
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::optional<uint32_t> digitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<uint32_t>(c - '0');
+    }
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<uint32_t>(c - 'a' + 10);
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<uint32_t>(c - 'A' + 10);
+    }
+    return std::nullopt;
+}
+
+// The number "%x" reads, modulo 2^32 (a '-' sign negates it, as "%x" does).
+std::optional<uint32_t> readHexValue(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && isSpace(text[at])) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    // A "0x" prefix counts only when a digit follows it; otherwise the '0' is the number.
+    if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
+        digitValue(text[at + 2])) {
+        at += 2;
+    }
+    uint32_t value = 0; // wraps modulo 2^32, so the low eight bits are always those typed
+    bool anyDigit = false;
+    for (; at < text.size(); ++at) {
+        const std::optional<uint32_t> digit = digitValue(text[at]);
+        if (!digit) {
+            break;
+        }
+        value = value * 16U + *digit;
+        anyDigit = true;
+    }
+    if (!anyDigit) {
+        return std::nullopt;
+    }
+    return negative ? 0U - value : value;
+}
+
+} // namespace
+
+std::optional<uint8_t> readHexByte(std::string_view text) {
+    const std::optional<uint32_t> value = readHexValue(text);
+    if (!value) {
+        return std::nullopt;
+    }
+    return static_cast<uint8_t>(*value & 0xFFU);
+}
+
+} // namespace quillon

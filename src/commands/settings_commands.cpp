@@ -1,0 +1,77 @@
+// The settings commands and the exit command.
+#include "commands/settings_commands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "commands/commands.h"
+#include "commands/hex_value.h"
+#include "link/link.h"
+
+namespace quillon {
+
+void openLogFile(std::string_view fileName) {
+    CommandSettings.logFileName = std::string(fileName);
+    CommandSettings.logOpen = 1;
+    // A log file opened by an earlier "lf" is closed rather than left open without a handle.
+    if (CommandSettings.logFile != nullptr) {
+        std::fclose(CommandSettings.logFile);
+    }
+    CommandSettings.logFile = std::fopen(CommandSettings.logFileName.c_str(), "w");
+}
+
+void setMismatchFileName(std::string_view fileName) {
+    CommandSettings.mismatchFileName = std::string(fileName);
+    std::printf("Mismatch filename=%s\n", CommandSettings.mismatchFileName.c_str());
+}
+
+void setFillByte(std::string_view value) {
+    if (const std::optional<uint8_t> fill = readHexByte(value)) {
+        CommandSettings.fillByte = *fill;
+    }
+    std::printf("Fill char=%x\n", static_cast<unsigned>(CommandSettings.fillByte));
+}
+
+void verifyOn(std::string_view) {
+    CommandSettings.verifyMode = 'v';
+}
+
+void verifyOff(std::string_view) {
+    CommandSettings.verifyMode = 'n';
+}
+
+void useSegmentAddressRecords(std::string_view) {
+    CommandSettings.addressRecordType = 2;
+}
+
+void useLinearAddressRecords(std::string_view) {
+    CommandSettings.addressRecordType = 4;
+}
+
+void verboseOutput(std::string_view) {
+    CommandSettings.outputMode = 'v';
+}
+
+void quietOutput(std::string_view) {
+    CommandSettings.outputMode = 'q';
+}
+
+void showHelp(std::string_view) {
+    printHelp();
+}
+
+void exitProgram(std::string_view) {
+    if (CommandSettings.logOpen == 1) {
+        if (CommandSettings.logFile != nullptr) {
+            std::fclose(CommandSettings.logFile);
+            CommandSettings.logFile = nullptr;
+        }
+        CommandSettings.logOpen = 0;
+    }
+    releaseTarget();
+    // Through exit(), so that the handler freeing the port library runs and files are closed.
+    std::exit(1);
+}
+
+} // namespace quillon

@@ -1,0 +1,32 @@
+// The lock byte commands "gl" and "pl".
+#include <cstdio>
+
+#include "commands/hex_value.h"
+#include "device/device_commands.h"
+#include "device/instructions.h"
+#include "link/link.h"
+
+namespace quillon {
+
+void getLockByte(std::string_view) {
+    const uint8_t lock = readLockBits();
+    std::printf("Fuse lock byte %x\n", static_cast<unsigned>(lock));
+}
+
+void programLockByte(std::string_view value) {
+    // Locking can shut the programmer out of the chip, so only every second entry acts.
+    if (++lockEntryCount != 2) {
+        return;
+    }
+    lockEntryCount = 0;
+    const std::optional<uint8_t> lock = readHexByte(value);
+    if (!lock) {
+        std::printf("Lock byte not written: give its value in hexadecimal, as in pl3f\n");
+        return;
+    }
+    writeLockBits(*lock);
+    delayMicros(fuseWriteWaitMicros);
+    std::printf("Write lock byte %x\n", static_cast<unsigned>(*lock));
+}
+
+} // namespace quillon

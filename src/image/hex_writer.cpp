@@ -1,0 +1,107 @@
+// The Intel HEX writer: ReadBackBuffer as 16-byte data records, an extended address record at
+// every 64 KiB boundary, and the end record.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "commands/commands.h"
+#include "image/hexfile.h"
+#include "image/image.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int32_t recordBytes = 16;
+constexpr int32_t blockBytes = 65536;
+
+// One record's line, built with its checksum: ':' then two lower-case digits per byte.
+class RecordLine {
+  public:
+    RecordLine() { text_[size_++] = ':'; }
+
+    void add(uint8_t value) {
+        constexpr std::string_view digits = "0123456789abcdef";
+        text_[size_++] = digits[value >> 4];
+        text_[size_++] = digits[value & 0x0F];
+        sum_ = static_cast<uint8_t>(sum_ + value);
+    }
+
+    // Adds the checksum and the line end; the bytes of the whole line then add up to 0.
+    void finish(std::FILE* file) {
+        add(static_cast<uint8_t>(0x100 - sum_));
+        text_[size_++] = '\n';
+        std::fwrite(text_.data(), 1, size_, file);
+    }
+
+  private:
+    // ':', count, offset, type, up to 16 data bytes and the checksum, two digits each, '\n'.
+    std::array<char, 1 + 2 * (4 + recordBytes + 1) + 1> text_{};
+    std::size_t size_ = 0;
+    uint8_t sum_ = 0;
+};
+
+void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset) {
+    RecordLine line;
+    line.add(static_cast<uint8_t>(count));
+    line.add(static_cast<uint8_t>(offset >> 8));
+    line.add(static_cast<uint8_t>(offset & 0xFF));
+    line.add(0x00);
+    for (int32_t i = 0; i < count; ++i) {
+        line.add(ReadBackBuffer[static_cast<std::size_t>(pos + i)]);
+    }
+    line.finish(file);
+}
+
+// Type 04 gives the block number itself, type 02 the segment at the block's start.
+void writeAddressRecord(std::FILE* file, int32_t block) {
+    const bool linear = CommandSettings.addressRecordType == 4;
+    const auto value = static_cast<uint16_t>(linear ? block : block * 4096);
+    RecordLine line;
+    line.add(0x02);
+    line.add(0x00);
+    line.add(0x00);
+    line.add(linear ? 0x04 : 0x02);
+    line.add(static_cast<uint8_t>(value >> 8));
+    line.add(static_cast<uint8_t>(value & 0xFF));
+    line.finish(file);
+}
+
+} // namespace
+
+int32_t writeHexFile(std::string_view path, int32_t length) {
+    const std::string name(path);
+    std::FILE* file = std::fopen(name.c_str(), "w");
+    if (file == nullptr) {
+        std::printf("Can't open output file %s\n", name.c_str());
+        return hexFileNotWritten;
+    }
+    std::printf("Write Flash/EEPROM data to %s\n", name.c_str());
+
+    const int32_t end = std::min(length, imageBufferBytes);
+    int32_t block = 0;
+    for (int32_t pos = 0; pos < end; pos += recordBytes) {
+        // The record at offset fff0 is followed by the next block's address record, also
+        // when it is the last one or a short one.
+        const int32_t next = (pos + recordBytes) / blockBytes;
+        writeDataRecord(file, pos, std::min(recordBytes, end - pos), pos - block * blockBytes);
+        if (next > block) {
+            writeAddressRecord(file, next);
+            block = next;
+        }
+    }
+    std::fputs(":00000001FF\n", file);
+
+    // A full disk or a failing device must not pass for a complete upload.
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) {
+        std::printf("ERROR - Can't write all of %s: the file is incomplete, check the free space "
+                    "and the path\n",
+                    name.c_str());
+        return hexFileNotWritten;
+    }
+    return hexFileWritten;
+}
+
+} // namespace quillon

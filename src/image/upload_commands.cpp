@@ -1,0 +1,43 @@
+// The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
+// its erased tail, to an Intel HEX file.
+#include <cstdio>
+
+#include "commands/commands.h"
+#include "image/hexfile.h"
+#include "image/image.h"
+#include "transfer/transfer.h"
+
+namespace quillon {
+
+namespace {
+
+int32_t uploadLength(int32_t trimmed, int32_t memoryBytes) {
+    return CommandSettings.trimUpload != 0 ? trimmed : memoryBytes;
+}
+
+} // namespace
+
+void uploadFlash(std::string_view fileName) {
+    CommandSettings.uploadFileName.assign(fileName);
+    if (const DeviceRecord* device = recognisedTarget("flash upload")) {
+        readBackFlash(currentDevice, device->flashBytes);
+        const int32_t trimmed = trimTrailingErased(readBackSelector, device->flashBytes);
+        std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
+        (void)writeHexFile(CommandSettings.uploadFileName,
+                           uploadLength(trimmed, device->flashBytes));
+    }
+    resetSettings();
+}
+
+void uploadEeprom(std::string_view fileName) {
+    CommandSettings.uploadFileName.assign(fileName);
+    if (const DeviceRecord* device = recognisedTarget("EEPROM upload")) {
+        readBackEeprom(currentDevice, device->eepromBytes);
+        const int32_t trimmed = trimTrailingErased(readBackSelector, device->eepromBytes);
+        (void)writeHexFile(CommandSettings.uploadFileName,
+                           uploadLength(trimmed, device->eepromBytes));
+    }
+    resetSettings();
+}
+
+} // namespace quillon

@@ -1,0 +1,36 @@
+// Copying the target's flash and EEPROM into ReadBackBuffer, one instruction per byte.
+#include <algorithm>
+#include <cstdio>
+
+#include "device/instructions.h"
+#include "image/image.h"
+#include "transfer/transfer.h"
+
+namespace quillon {
+
+void readBackFlash(int32_t /*device*/, int32_t length) {
+    fillReadBackBuffer(0);
+    std::printf("Read %d target flash bytes\n", length);
+    loadExtendedAddress(0);
+    // Whole words: the test comes before each low byte only. The extended address stays 0,
+    // which reaches the 64K words of the largest flash.
+    const int32_t end = std::min(length, imageBufferBytes);
+    for (int32_t i = 0; i < end; i += 2) {
+        const auto word = static_cast<uint16_t>(i / 2);
+        ReadBackBuffer[static_cast<std::size_t>(i)] = readFlashLow(word);
+        if (i + 1 < imageBufferBytes) {
+            ReadBackBuffer[static_cast<std::size_t>(i + 1)] = readFlashHigh(word);
+        }
+    }
+}
+
+void readBackEeprom(int32_t /*device*/, int32_t length) {
+    fillReadBackBuffer(0);
+    std::printf("Read %d target EEPROM bytes\n", length);
+    const int32_t end = std::min(length, imageBufferBytes);
+    for (int32_t i = 0; i < end; ++i) {
+        ReadBackBuffer[static_cast<std::size_t>(i)] = readEepromByte(static_cast<uint16_t>(i));
+    }
+}
+
+} // namespace quillon
