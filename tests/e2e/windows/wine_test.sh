@@ -79,7 +79,7 @@ QUILLON_SIM_DEVICE=ATmega16 timeout 120 wine quillon.exe -i </dev/null >greet.ou
 tr -d '\r' <greet.out >greet.txt
 expect_text "delay line" greet.txt "Delay parameter for 1 usec is "
 expect_text "banner" greet.txt "Quillon Programming Utility V0.97"
-expect_text "greeting" greet.txt "Target ATmega16 responding - default fuses set"
+expect_text "greeting" greet.txt "Target ATmega16 responding - default fuses not set"
 expect_text "identify" greet.txt "Signature bytes: 1e 94 3  Processor: ATmega16"
 expect_text "closing line" greet.txt "Program finished!"
 # Every line but the last ("Program finished!", which has no line end) ends in CR LF.
