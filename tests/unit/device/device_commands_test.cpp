@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "device/device_commands.h"
+#include "instruction_log.h"
 #include "scripted_target.h"
+#include "wait_recorder.h"
 
 namespace q = quillon;
 using q::testing::Instruction;
@@ -95,34 +96,26 @@ TEST(LockCommand, EverySecondEntryWritesItsOwnArgument) {
 }
 
 // The chip ignores instructions while it writes a fuse or the lock byte, so each such write must
-// be followed by the write time. Timing on a shared machine varies, so this only checks that the
-// waits are there at all; the end-to-end tests show every fuse arriving on the simulated chip.
+// be followed by the write time before anything else reaches it.
 TEST(FuseAndLockWrites, EveryWriteIsGivenTheChipsWriteTime) {
-    ScriptedTarget target;
-    q::DelayUnits = 1000;
-    auto fastest = [](const std::function<void()>& f) {
-        auto best = std::chrono::steady_clock::duration::max();
-        for (int i = 0; i < 3; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            (void)printed(f);
-            best = std::min(best, std::chrono::steady_clock::now() - start);
-        }
-        return best;
+    auto log = [](const std::function<void()>& command) {
+        ScriptedTarget target;
+        q::testing::recordedWaits.clear();
+        (void)printed(command);
+        return q::testing::instructionLog(target.port, q::testing::recordedWaits);
     };
-    const auto oneWait = fastest([] { q::delayMicros(q::fuseWriteWaitMicros); });
-    const auto allFuses = fastest([] { q::programAllFuses("1,2,3"); });
-    const auto defaults = fastest([] {
-        q::currentDevice = 0;
-        q::programDefaultFuses("");
-    });
-    const auto oneFuse = fastest([] { q::programFuseByte2("1"); });
-    const auto lock = fastest([] {
-        q::lockEntryCount = 1;
-        q::programLockByte("ff");
-    });
-    q::DelayUnits = 1;
-    EXPECT_GT(allFuses, oneWait * 3 / 2);
-    EXPECT_GT(defaults, oneWait * 3 / 2);
-    EXPECT_GT(oneFuse, oneWait / 3);
-    EXPECT_GT(lock, oneWait / 3);
+    using Log = std::vector<std::string>;
+    EXPECT_EQ(log([] { q::programAllFuses("1,2,3"); }),
+              (Log{"aca00001", "wait 9500", "aca80002", "wait 9500", "aca40003", "wait 9500"}));
+    EXPECT_EQ(log([] {
+                  q::currentDevice = 6; // ATmega128: low 8f, high cb, extended ff
+                  q::programDefaultFuses("");
+              }),
+              (Log{"aca0008f", "wait 9500", "aca800cb", "wait 9500", "aca400ff", "wait 9500"}));
+    EXPECT_EQ(log([] { q::programFuseByte2("1"); }), (Log{"aca80001", "wait 9500"}));
+    EXPECT_EQ(log([] {
+                  q::lockEntryCount = 1;
+                  q::programLockByte("fc");
+              }),
+              (Log{"ace000fc", "wait 9500"}));
 }

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 
+#include "instruction_log.h"
 #include "scripted_target.h"
+#include "wait_recorder.h"
 
 namespace q = quillon;
 using q::testing::Instruction;
@@ -73,27 +74,35 @@ TEST(Instructions, SignatureAndFusesLandInTheirCells) {
                                                                {0x50, 0x08, 0x00, 0x00}}));
 }
 
-TEST(Instructions, WaitReadyGivesUpAfter5002BusyPollsAndStopsAtTheFirstReadyOne) {
+TEST(Instructions, WaitReadyGivesUpAfter5002BusyPollsAndWaitsAfterEach) {
     ScriptedTarget busy;
     busy.port.misoDefault = true; // every answer 0xFF
+    q::testing::recordedWaits.clear();
     EXPECT_EQ(q::waitReady(), -1);
     const std::vector<Instruction> polls = busy.instructions();
     EXPECT_EQ(polls.size(), 5002U);
     EXPECT_EQ(std::count(polls.begin(), polls.end(), Instruction{0xF0, 0x00, 0x00, 0x00}), 5002);
+    const std::vector<std::string> log =
+        q::testing::instructionLog(busy.port, q::testing::recordedWaits);
+    ASSERT_EQ(log.size(), 2U * 5002U);
+    for (std::size_t i = 0; i < log.size(); i += 2) {
+        ASSERT_EQ(log[i], "f0000000");
+        ASSERT_EQ(log[i + 1], "wait 100");
+    }
+}
+
+TEST(Instructions, WaitReadyStopsAtTheFirstReadyAnswer) {
+    ScriptedTarget ready;
+    q::testing::recordedWaits.clear();
+    EXPECT_EQ(q::waitReady(), 0);
+    EXPECT_EQ(q::testing::instructionLog(ready.port, q::testing::recordedWaits),
+              std::vector<std::string>{"f0000000"}); // one poll and no wait
 
     ScriptedTarget later;
     later.answer({0x01, 0xFF, 0xFE}); // only bit 0 counts
+    q::testing::recordedWaits.clear();
     EXPECT_EQ(q::waitReady(), 0);
-    EXPECT_EQ(later.instructions().size(), 3U);
-}
-
-TEST(Instructions, WaitReadyAgainstAReadyTargetPollsOnceWithoutWaiting) {
-    ScriptedTarget target;
-    q::DelayUnits = 2000000; // a single 100-microsecond wait would take 200 million passes
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(q::waitReady(), 0);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    q::DelayUnits = 1;
-    EXPECT_EQ(target.instructions().size(), 1U);
-    EXPECT_LT(elapsed, std::chrono::milliseconds(20));
+    EXPECT_EQ(
+        q::testing::instructionLog(later.port, q::testing::recordedWaits),
+        (std::vector<std::string>{"f0000000", "wait 100", "f0000000", "wait 100", "f0000000"}));
 }
