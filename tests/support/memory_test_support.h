@@ -13,7 +13,6 @@
 
 #include "commands/commands.h"
 #include "device/device.h"
-#include "image/image.h"
 
 namespace quillon::testing {
 
@@ -42,15 +41,11 @@ std::string printed(F&& f) {
     return ::testing::internal::GetCapturedStdout();
 }
 
-// The settings, the device table and the buffers as a fresh start of the program leaves them.
+// The device table and the settings as a fresh start of the program leaves them.
 inline void freshMemoryState() {
     fillDeviceTable();
     resetSettings();
     CommandSettings.addressRecordType = 4;
-    CommandSettings.trimUpload = 1;
-    currentDevice = -1;
-    fillImageBuffer(0);
-    fillReadBackBuffer(0);
 }
 
 inline constexpr int32_t atmega16 = 0;
