@@ -1,11 +1,10 @@
-// Helpers shared by the memory tests: a scratch folder, whole files, captured standard output,
-// and a fresh start of the process-wide state.
+// Helpers shared by the memory tests: a scratch folder, whole files, and a fresh start of the
+// process-wide state.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,16 +28,6 @@ inline std::string readFile(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
-}
-
-// What f printed on standard output.
-template <typename F>
-std::string printed(F&& f) {
-    std::fflush(stdout);
-    ::testing::internal::CaptureStdout();
-    f();
-    std::fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
 }
 
 // The device table and the settings as a fresh start of the program leaves them.

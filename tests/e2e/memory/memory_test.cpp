@@ -94,14 +94,15 @@ std::string downloaded(const std::string& hex, std::size_t length, int flashByte
            std::to_string(flashBytes) + " target flash bytes\n" + verdict + hex + "\n";
 }
 
-std::string uploaded(const std::string& file, std::size_t length, int flashBytes) {
+// The upload's first lines; the file's name follows "Write Flash/EEPROM data to ".
+std::string uploaded(std::size_t length, int flashBytes) {
     std::array<char, 64> last{};
     std::snprintf(last.data(), last.size(), "Last data value in buffer = %zx %zu\n", length,
                   length);
-    return "Read " + std::to_string(flashBytes) + " target flash bytes\n" + last.data() +
-           "Write Flash/EEPROM data to " + file + "\n";
+    return "Read " + std::to_string(flashBytes) + " target flash bytes\n" + last.data();
 }
 
+const std::string writing = "Write Flash/EEPROM data to ";
 const std::string blink = dataDir + "blink16.hex";
 const std::string blinkEeprom = dataDir + "blink16_eeprom.hex";
 const std::string blinkImage = readFile(dataDir + "blink16.bin");
@@ -111,7 +112,8 @@ const std::string blinkFlash = blinkImage + std::string(16384 - blinkImage.size(
 
 // A blank flash uploads whole; "de" then "ue"; "sf00" serves the next "ld" and falls back after
 // it unless "nv" is on, and "ld" leaves the chip alone; "nv" serves one "df" only; "df" then
-// "uf". "de" compares the image's bytes only: the EEPROM isn't erased, its older data stays.
+// "uf", also to a file it can't open or fully write. "de" compares the image's bytes only: the
+// EEPROM isn't erased, its older data stays.
 TEST(MemoryE2E, DownloadsAndUploadsOnAnAtmega16) {
     Chip chip("ATmega16");
     std::string older;
@@ -123,25 +125,31 @@ TEST(MemoryE2E, DownloadsAndUploadsOnAnAtmega16) {
     const std::string blank = chip.dir.file("blank.hex");
     const std::string up = chip.dir.file("up.hex");
     const std::string upEeprom = chip.dir.file("up_eeprom.hex");
+    const std::string nowhere = chip.dir.file("no/such/folder.hex");
     const std::string e = std::to_string(eeprom.size());
     const std::string verified = downloaded(blink, blinkImage.size(), 16384);
     EXPECT_EQ(chip.run({"-uf" + blank, "-de" + blinkEeprom, "-ue" + upEeprom, "-sf00",
                         "-ld" + blink, "-sf", "-nv", "-sf00", "-ld" + blink, "-sf", "-df" + blink,
-                        "-df" + blink, "-uf" + up},
+                        "-df" + blink, "-uf" + up, "-uf" + nowhere, "-uf/dev/full"},
                        "Target ATmega16 responding - "),
-              uploaded(blank, 16384, 16384) + "load file length = " + e +
+              uploaded(16384, 16384) + writing + blank + "\nload file length = " + e +
                   "\nProgramming\nBytes written to target " + e +
                   "\nRead back target to verify\nRead 512 target EEPROM bytes\nTarget matches " +
                   blinkEeprom + "\nRead 512 target EEPROM bytes\nWrite Flash/EEPROM data to " +
                   upEeprom + "\nFill char=0\nFill char=ff\nFill char=0\nFill char=0\n" +
                   verified.substr(0, verified.find("Read back")) + verified +
-                  uploaded(up, blinkImage.size(), 16384) + finished);
+                  uploaded(blinkImage.size(), 16384) + writing + up + "\n" +
+                  uploaded(blinkImage.size(), 16384) + "Can't open output file " + nowhere + "\n" +
+                  uploaded(blinkImage.size(), 16384) + writing +
+                  "/dev/full\nERROR - Can't write all of /dev/full: the file is incomplete, check "
+                  "the free space and the path\n" +
+                  finished);
     // 15 EEPROM bytes, two erases of three pages each (blink16: two full 64-word pages and one
     // of 20 words), Load Extended Address before programming and reading the flash: each write
     // given its time, as run() checks.
     EXPECT_EQ(std::vector<long>(
                   {chip.count("c0"), chip.count("ac80"), chip.count("4c"), chip.count("4d000000")}),
-              std::vector<long>({15, 2, 6, 5}));
+              std::vector<long>({15, 2, 6, 7}));
     EXPECT_EQ(hexFileBytes(blank), std::string(16384, '\xFF'));
     EXPECT_EQ(hexFileBytes(upEeprom), eeprom + older.substr(eeprom.size()));
     EXPECT_EQ(readFile(chip.dir.file("flash.bin")), blinkFlash);
@@ -154,8 +162,8 @@ TEST(MemoryE2E, DownloadAndUploadAbove64KiBOnAnAtmega128) {
     const std::string image = readFile(dataDir + "table128.bin");
     const std::string up = chip.dir.file("up.hex");
     EXPECT_EQ(chip.run({"-df" + hex, "-uf" + up}, "Target ATmega128 responding - "),
-              downloaded(hex, image.size(), 131072) + uploaded(up, image.size(), 131072) +
-                  finished);
+              downloaded(hex, image.size(), 131072) + uploaded(image.size(), 131072) + writing +
+                  up + "\n" + finished);
     EXPECT_EQ(readFile(chip.dir.file("flash.bin")),
               image + std::string(131072 - image.size(), '\xFF'));
     EXPECT_EQ(hexFileBytes(up), image); // its last byte isn't 0xFF
