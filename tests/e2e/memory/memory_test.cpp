@@ -145,8 +145,8 @@ TEST(MemoryE2E, DownloadsAndUploadsOnAnAtmega16) {
                   "the free space and the path\n" +
                   finished);
     // 15 EEPROM bytes, two erases of three pages each (blink16: two full 64-word pages and one
-    // of 20 words), Load Extended Address before programming and reading the flash: each write
-    // given its time, as run() checks.
+    // of 20 words), each write given its time as run() checks; Load Extended Address before each
+    // programming and each read of the flash.
     EXPECT_EQ(std::vector<long>(
                   {chip.count("c0"), chip.count("ac80"), chip.count("4c"), chip.count("4d000000")}),
               std::vector<long>({15, 2, 6, 7}));

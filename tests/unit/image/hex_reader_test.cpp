@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "image/hexfile.h"
@@ -18,23 +19,16 @@ std::string threes(int n) {
     return std::string(static_cast<std::size_t>(2 * n), '3');
 }
 
-// Loads text with the fill byte F and expects loadLength and, from address at on, bytes.
-struct ReaderCase {
-    std::string text;
-    int32_t loadLength;
-    int32_t at;
-    std::vector<int> bytes;
-};
-
 } // namespace
 
-// The rows share the reader's process-wide state in order, so leftovers from one row show in the
-// next. Files from a real toolchain are read by the end-to-end downloads.
+// Each row: a text loaded with the fill byte F, its load length, an address and the bytes
+// expected from there on. The rows share the reader's process-wide state in order, so leftovers
+// from one row show in the next. Files from a real toolchain are read by the end-to-end downloads.
 TEST(HexReader, LoadsTheImageLeniently) {
     q::testing::freshMemoryState();
     q::CommandSettings.fillByte = F;
     const int end = q::imageBufferBytes;
-    const std::vector<ReaderCase> cases{
+    const std::vector<std::tuple<std::string, int32_t, int32_t, std::vector<int>>> cases{
         {"no records here\r\njust text\n", 0, end - 2, {F, F}},
         // The load length is the last record's end in file order, not the highest address.
         {":0201000041427A\n:10000000" + threes(16) + "C0\n", 16, 0x100, {0x41, 0x42, F}},
@@ -45,39 +39,30 @@ TEST(HexReader, LoadsTheImageLeniently) {
         {":04FFFE0001020304F5\n", 65538, 65534, {1, 2, 3, 4, F}}, // offsets don't wrap at 64 KiB
         {":0100000009F6\n:00000001FF\n:020020000708CF\n", 0x22, 0x1F, {F, 7, 8}}, // after the end
         // Types 03 and 05 are skipped: taken as data or as an address they would show.
-        {":0400000312345678E5\n:0400000500010000F6\n:0100080001F6\n",
-         9,
-         0,
-         {F, F, F, F, F, F, F, F, 1}},
+        {":0400000312345678E5\n:0400000500010000F6\n:0100080001F6\n", 9, 0, {F, F, F, F}},
         // Lower case, CR LF and LF, blank lines, text around records; checksums aren't checked.
-        {"text:030ab000abcdef00\r\n\r\n comment\t\n:010AB3000100\ntrailing",
-         0xAB4,
-         0xAB0,
-         {0xAB, 0xCD, 0xEF, 1, F}},
+        {"a:030ab000abcdef00\r\n\r\n b\t\n:010AB3000100\nc", 0xAB4, 0xAB0, {0xAB, 0xCD, 0xEF, 1}},
         {":FF000000" + threes(255) + "34\n", 255, 253, {0x33, 0x33, F}}, // long records load whole
         {":020000040005F5\n:108DD000" + threes(16) + "63\n", end, end - 2, {0x33, 0x33}},
-        // Fields are converted as "%x" converts them.
+        // Fields are converted as "%x" converts them; one without a number keeps the value of the
+        // record before (the type here, then the base, shifted once more).
         {":1G0000000102\n", 1, 0, {1, F}},
         {":04000000G5zz 5-100\n", 4, 0, {F, F, 5, 0xFF, F}},
-        {":0100000001FE\n:010010GG07\n", 0x11, 0x10, {7}}, // type kept from the record before
-        {":020000020001FB\n:02000002zzzz00\n:0100000005FA\n",
-         257,
-         256,
-         {5}}, // the base kept from the record before, shifted once more
+        {":0100000001FE\n:010010GG07\n", 0x11, 0x10, {7}},
+        {":020000020001FB\n:02000002zzzz00\n:0100000005FA\n", 257, 256, {5}},
         // Fields are taken by count: a short line takes the next line's characters.
         {":0200000012\n:0100030077\n:0100080009EE\n", 9, 0, {0x12, F, F, F}},
         {":0400000012", 4, 0, {0x12, F, F, F, F, F}},
     };
-    for (const ReaderCase& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& [text, loadLength, at, bytes] : cases) {
+        SCOPED_TRACE(text);
         q::fillImageBuffer(0x5A); // anything the reader doesn't overwrite shows
-        const q::HexLoad load = q::readHexText(c.text);
+        const q::HexLoad load = q::readHexText(text);
         EXPECT_EQ(load.status, q::HexLoadStatus::loaded);
-        EXPECT_EQ(load.loadLength, c.loadLength);
-        EXPECT_EQ(
-            std::vector<int>(q::ImageBuffer.begin() + c.at,
-                             q::ImageBuffer.begin() + c.at + static_cast<int>(c.bytes.size())),
-            c.bytes);
+        EXPECT_EQ(load.loadLength, loadLength);
+        EXPECT_EQ(std::vector<int>(q::ImageBuffer.begin() + at,
+                                   q::ImageBuffer.begin() + at + static_cast<int>(bytes.size())),
+                  bytes);
     }
 }
 
