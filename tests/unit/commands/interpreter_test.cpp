@@ -4,13 +4,16 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "device/device_commands.h"
 #include "scripted_target.h"
 
 using namespace quillon;
 using namespace quillon::testing;
+using namespace std::string_literals;
 
 namespace {
 
@@ -58,23 +61,47 @@ TEST(Framing, OnlyConnectingWordsConnectAndOnlyAReleasedTargetAndEveryWordReleas
             } else {
                 EXPECT_TRUE(endsReleased(target.port)) << word << released;
             }
-            EXPECT_EQ(targetReleased, 1);
             resetSettings();
         }
     }
 }
 
 TEST(Framing, TheDialogueEndsWithTheTargetReleased) {
-    {
-        ScriptedTarget held;
-        std::FILE* const empty = std::fopen("/dev/null", "r");
-        EXPECT_EQ(printed([&] { runPrompt(empty); }), "\n-");
-        std::fclose(empty);
-        EXPECT_TRUE(endsReleased(held.port));
-    }
     ScriptedTarget held;
+    std::FILE* const empty = std::fopen("/dev/null", "r");
+    EXPECT_EQ(printed([&] { runPrompt(empty); }), "\n-");
+    std::fclose(empty);
+    EXPECT_TRUE(endsReleased(held.port));
+    held.port.calls.clear();
     std::string name = "quillon";
     std::array<char*, 1> argv{name.data()};
     runArguments(1, argv.data());
     EXPECT_TRUE(endsReleased(held.port));
+}
+
+TEST(Settings, LastThroughOtherCommandsAndResetRestoresOnlyTheCommandSettings) {
+    ScriptedTarget target;
+    for (const char* word : {"nv", "m", "t2", "sf12", "mfmis.hex", "lf/dev/null", "gl"}) {
+        (void)printed([&] { (void)interpretCommand(word); });
+    }
+    CommandSettingsRecord& s = CommandSettings;
+    EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.mismatchFileName,
+                       s.addressRecordType),
+              std::make_tuple('n', 'v', uint8_t{0x12}, uint8_t{1}, "mis.hex"s, 2));
+    std::FILE* const logFile = s.logFile;
+    ASSERT_NE(logFile, nullptr);
+    s.downloadFileName = s.uploadFileName = "x.hex";
+    s.trimUpload = 0;
+    lockEntryCount = 1;
+
+    resetSettings();
+    EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.downloadFileName,
+                       s.uploadFileName, s.logFileName, s.mismatchFileName),
+              std::make_tuple('v', 'n', uint8_t{0xFF}, uint8_t{0}, ""s, ""s, ""s, ""s));
+    EXPECT_EQ(std::tie(s.addressRecordType, s.trimUpload, s.logFile, lockEntryCount),
+              std::make_tuple(2, 0, logFile, 1));
+
+    std::fclose(logFile);
+    s = CommandSettingsRecord{};
+    lockEntryCount = 0;
 }

@@ -1,4 +1,5 @@
-// What the fuse and lock commands send; their texts and effect on a chip are checked end to end.
+// Identifying the target, and what the fuse and lock commands send (their texts and their effect
+// on a chip are checked end to end).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,6 +9,28 @@
 
 using namespace quillon;
 using namespace quillon::testing;
+
+TEST(Identification, AllThreeSignatureBytesDecideAndEmptyRowsMatchNothing) {
+    fillDeviceTable();
+    const std::vector<std::pair<uint32_t, int32_t>> cases{
+        {0x1E9406, 4},  {0x1E9403, 0},  {0x1E9502, 1},  {0x1E9609, 5},
+        {0x1E9407, -1}, {0x941E03, -1}, {0x000000, -1}, {0xFFFFFF, -1}};
+    for (const auto& [signature, row] : cases) {
+        targetSignature = {uint8_t(signature >> 16), uint8_t(signature >> 8), uint8_t(signature)};
+        EXPECT_EQ(identifyDevice(), row) << std::hex << signature;
+    }
+}
+
+// ATmega128's defaults are extended ff, high cb, low 8f; the chip answers low, high, extended.
+TEST(Identification, DefaultFusesSetComparesEveryFuseWithItsOwnDefault) {
+    const std::vector<std::pair<uint32_t, char>> cases{
+        {0x8FCBFF, 'd'}, {0x8ECBFF, 'n'}, {0x8FCAFF, 'n'}, {0x8FCBFE, 'n'}, {0xFFCB8F, 'n'}};
+    for (const auto& [fuses, verdict] : cases) {
+        ScriptedTarget target({uint8_t(fuses >> 16), uint8_t(fuses >> 8), uint8_t(fuses)});
+        currentDevice = 6;
+        EXPECT_EQ(defaultFusesSet(), verdict) << std::hex << fuses;
+    }
+}
 
 // The chip ignores instructions while it writes a fuse or the lock byte, so every such write is
 // followed by the write time, before the next instruction or the release.

@@ -1,3 +1,5 @@
+// The instructions that commands issue are checked through the simulated chip, which decodes them
+// as the data sheets do: the end-to-end command and memory tests. Here: those no command issues.
 #include <gtest/gtest.h>
 
 #include "scripted_target.h"
@@ -5,36 +7,11 @@
 using namespace quillon;
 using namespace quillon::testing;
 
-TEST(Instructions, EachSendsItsFourBytesAndReadsItsAnswerIntoPlace) {
-    ScriptedTarget target({0x53, 0x1E, 0x94, 0x06, 0xE1, 0x99, 0xFD, 0xA7});
-    EXPECT_EQ(programmingEnable(), 0x53); // byte 3's answer, and byte 4 is still sent
-    readSignature();
-    readFuses(); // the chip answers low, high, extended
-    EXPECT_EQ(readLockBits(), 0xA7);
-    EXPECT_EQ(targetSignature, (std::array<uint8_t, 3>{0x1E, 0x94, 0x06}));
-    EXPECT_EQ(FuseTriple, (std::array<uint8_t, 3>{0xFD, 0x99, 0xE1}));
-    chipErase();
-    loadExtendedAddress(0x01);
-    loadPageLow(0x3F, 0xA5);
-    loadPageHigh(0x3F, 0x5A);
-    writeFlashPage(0x1FC0);
-    writeEepromByte(0x01FF, 0x42);
+TEST(Instructions, EepromPageInstructionsSendTheirFourBytes) {
+    ScriptedTarget target;
     loadEepromPage(0x03, 0x99);
     writeEepromPage(0x0104);
-    writeLockBits(0x3C);
-    writeFuseLow(0xE1);
-    writeFuseHigh(0x99);
-    writeFuseExtended(0xFD);
-    (void)readFlashLow(0x1234);
-    (void)readFlashHigh(0xFFFF);
-    (void)readEepromByte(0x0FFF);
-    (void)readCalibration();
-    (void)pollReady();
-    EXPECT_EQ(target.log(), (Log{"ac530000", "30000000", "30000100", "30000200", "50000000",
-                                 "58080000", "50080000", "58000000", "ac800000", "4d000100",
-                                 "40003fa5", "48003f5a", "4c1fc000", "c001ff42", "c1000399",
-                                 "c2010400", "ace0003c", "aca000e1", "aca80099", "aca400fd",
-                                 "20123400", "28ffff00", "a00fff00", "38000000", "f0000000"}));
+    EXPECT_EQ(target.log(), (Log{"c1000399", "c2010400"}));
 }
 
 TEST(Instructions, WaitReadyPolls5002TimesAtMostAndWaitsOnlyAfterABusyAnswer) {
