@@ -2,9 +2,9 @@
 // lower-case hex digits per four-byte instruction, with the waits between them where they came.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "fake_port.h"
@@ -18,45 +18,38 @@ struct WaitMark {
     int32_t micros;
 };
 
+// MOSI is sampled at each rising edge of SCK; an unfinished instruction ends the log as
+// "partial".
 inline std::vector<std::string> instructionLog(const FakePort& port,
                                                const std::vector<WaitMark>& waits = {}) {
     std::vector<std::string> log;
-    std::string instruction;
-    unsigned value = 0;
+    auto wait = waits.begin();
+    uint32_t frame = 0;
     int bits = 0;
     bool sck = false;
-    std::size_t nextWait = 0;
-    auto flushWaits = [&](std::size_t upTo) {
-        for (; nextWait < waits.size() && waits[nextWait].callCount <= upTo; ++nextWait) {
-            log.push_back("wait " + std::to_string(waits[nextWait].micros));
+    for (std::size_t n = 0; n <= port.calls.size(); ++n) {
+        for (; wait != waits.end() && wait->callCount <= n; ++wait) {
+            log.push_back("wait " + std::to_string(wait->micros));
         }
-    };
-    for (std::size_t n = 0; n < port.calls.size(); ++n) {
-        flushWaits(n);
-        const PortCall& call = port.calls[n];
-        if (call.kind == PortCall::Kind::Get || call.port != dataPort) {
+        if (n == port.calls.size() || port.calls[n].kind == PortCall::Kind::Get ||
+            port.calls[n].port != dataPort) {
             continue;
         }
-        const bool nowSck = ((call.data >> sckLine) & 1) != 0;
+        const uint8_t data = port.calls[n].data;
+        const bool nowSck = ((data >> sckLine) & 1) != 0;
         if (nowSck && !sck) {
-            value = (value << 1) | ((call.data >> mosiLine) & 1U);
-            if (++bits == 8) {
-                char digits[3];
-                std::snprintf(digits, sizeof digits, "%02x", value);
-                instruction += digits;
-                value = 0;
+            frame = (frame << 1) | ((data >> mosiLine) & 1U);
+            if (++bits == 32) {
+                std::array<char, 9> text{};
+                std::snprintf(text.data(), text.size(), "%08x", frame);
+                log.emplace_back(text.data());
                 bits = 0;
-                if (instruction.size() == 8) {
-                    log.push_back(instruction);
-                    instruction.clear();
-                }
             }
         }
         sck = nowSck;
     }
-    flushWaits(port.calls.size());
-    if (!instruction.empty()) {
-        log.push_back("partial " + instruction);
+    if (bits != 0) {
+        log.emplace_back("partial");
     }
     return log;
 }
