@@ -17,8 +17,6 @@ struct PortCall {
     uint8_t bit;
     int16_t result; // for Get
     uint8_t data;   // the data latch after the call
-
-    bool operator==(const PortCall&) const = default;
 };
 
 class FakePort {
