@@ -1,11 +1,10 @@
 #include "program_runner.h"
 
-#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
+#include <future>
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -29,6 +28,7 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
     }
     const pid_t child = err[1] < 0 ? -1 : fork();
     if (child == 0) {
+        setpgid(0, 0); // a group of its own, so that a timeout ends whatever it started too
         dup2(input, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
@@ -49,34 +49,26 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
     if (child < 0) {
         throw std::runtime_error("can't start " + program);
     }
-    // Both outputs are read until their end; a program over its time is killed, which ends them.
+    setpgid(child, child); // as the child does, whichever runs first
+    // Each output is read to its end (a terminal's end reads as an error) while the program runs.
+    const auto readAll = [](int fd) {
+        std::string all;
+        std::array<char, 65536> buffer;
+        for (ssize_t n = 0; (n = read(fd, buffer.data(), buffer.size())) > 0;) {
+            all.append(buffer.data(), static_cast<std::size_t>(n));
+        }
+        close(fd);
+        return all;
+    };
+    auto outText = std::async(std::launch::async, readAll, out[0]);
+    auto errText = std::async(std::launch::async, readAll, err[0]);
     ProgramRun run;
-    std::array<pollfd, 2> fds{pollfd{out[0], POLLIN, 0}, pollfd{err[0], POLLIN, 0}};
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 && !run.timedOut) {
-            run.timedOut = true;
-            kill(child, SIGKILL);
-        }
-        if (poll(fds.data(), fds.size(), std::max(static_cast<int>(left.count()), 100)) <= 0) {
-            continue;
-        }
-        for (pollfd& fd : fds) {
-            std::array<char, 65536> buffer;
-            if (fd.revents == 0) {
-                continue;
-            }
-            const ssize_t n = read(fd.fd, buffer.data(), buffer.size());
-            if (n > 0) {
-                (&fd == &fds[0] ? run.out : run.err).append(buffer.data(), static_cast<size_t>(n));
-            } else { // the end (a terminal's end reads as an error)
-                close(fd.fd);
-                fd.fd = -1;
-            }
-        }
+    if (outText.wait_for(options.timeout) == std::future_status::timeout) {
+        run.timedOut = true;
+        kill(-child, SIGKILL);
     }
+    run.out = outText.get();
+    run.err = errText.get();
     int status = 0;
     waitpid(child, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
