@@ -1,5 +1,6 @@
 #include "program_runner.h"
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdlib>
@@ -77,11 +78,8 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
 
 std::string withoutDelayValue(const std::string& out) {
     const std::string prefix = "Delay parameter for 1 usec is ";
-    if (out.rfind(prefix, 0) != 0) {
-        return out;
-    }
     const auto end = out.find('\n');
-    return prefix + "N" + (end == std::string::npos ? "" : out.substr(end));
+    return out.rfind(prefix, 0) != 0 ? out : prefix + "N" + out.substr(std::min(end, out.size()));
 }
 
 std::string bannerText() {
