@@ -54,23 +54,6 @@ void FakePort::queueMisoByte(uint8_t value) {
     }
 }
 
-std::vector<uint8_t> FakePort::sentBytes() const {
-    std::vector<uint8_t> bytes;
-    unsigned bits = 1; // the bits so far under a marker bit that reaches 0x100 after eight
-    uint8_t before = 0;
-    for (const PortCall& call : calls) {
-        if ((((call.data & ~before) >> sckLine) & 1U) != 0) {
-            bits = (bits << 1) | ((call.data >> mosiLine) & 1U);
-            if (bits > 0xFF) {
-                bytes.push_back(static_cast<uint8_t>(bits));
-                bits = 1;
-            }
-        }
-        before = call.data;
-    }
-    return bytes;
-}
-
 std::vector<std::pair<uint8_t, bool>> FakePort::lineChanges() const {
     std::vector<std::pair<uint8_t, bool>> changes;
     for (const PortCall& call : calls) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_port.h"
+#include "instruction_log.h"
 #include "link/link.h"
 
 using quillon::testing::FakePort;
@@ -62,7 +63,8 @@ TEST_F(LinkTest, BytesGoOutMsbFirstOnRisingEdgesAndMisoIsSampledWhileSckIsHigh) 
     port.misoBits = {true, false, false, false, false, false, false, true};
     EXPECT_EQ(q::transferByte(0x35), 0x81);
     q::sendByte(0xAC);
-    EXPECT_EQ(port.sentBytes(), (std::vector<uint8_t>{0x35, 0xAC}));
+    // MOSI at the rising edges of SCK, as hex digits (half of a four-byte instruction).
+    EXPECT_EQ(quillon::testing::instructionLog(port), std::vector<std::string>{"partial 35ac"});
     EXPECT_FALSE(port.line(q::sckLine));
     for (const PortCall& call : port.calls) {
         EXPECT_TRUE(call.kind != PortCall::Kind::Get || ((call.data >> q::sckLine) & 1) != 0)
