@@ -17,8 +17,6 @@ struct PortCall {
     uint8_t bit;
     int16_t result; // for Get
     uint8_t data;   // the data latch after the call
-
-    bool operator==(const PortCall&) const = default;
 };
 
 class FakePort {
@@ -30,9 +28,6 @@ class FakePort {
 
     // Queues the eight bits of value, most significant first, as MISO's next readings.
     void queueMisoByte(uint8_t value);
-    // The bytes clocked out on MOSI: the data latch's bit 5 at each rising edge of SCK (bit 4),
-    // eight edges to a byte.
-    [[nodiscard]] std::vector<uint8_t> sentBytes() const;
     // The level of a data-port line.
     [[nodiscard]] bool line(uint8_t bit) const { return ((data >> bit) & 1) != 0; }
     // Every set or clear of a data-port bit, as (bit, level), in order.

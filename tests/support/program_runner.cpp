@@ -1,60 +1,42 @@
 #include "program_runner.h"
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
+#include <future>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace quillon::testing {
 
-namespace {
-
-void closeQuietly(int& fd) {
-    if (fd >= 0) {
-        close(fd);
-        fd = -1;
-    }
-}
-
-} // namespace
-
 ProgramRun runProgram(const std::string& program, const ProgramOptions& options) {
-    std::array<int, 2> in{-1, -1}, out{-1, -1}, err{-1, -1};
-    if (pipe(out.data()) != 0 || pipe(err.data()) != 0 || (options.input && pipe(in.data()) != 0)) {
-        throw std::runtime_error("pipe failed");
+    // Standard input is an in-memory file: the program reads the input, then its end at once.
+    const int input = memfd_create("input", MFD_CLOEXEC);
+    const std::string text = options.input.value_or("");
+    std::array<int, 2> out{-1, -1}, err{-1, -1};
+    if (input < 0 || write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+        lseek(input, 0, SEEK_SET) != 0 || pipe2(out.data(), O_CLOEXEC) != 0 ||
+        (!options.errorOnTerminal && pipe2(err.data(), O_CLOEXEC) != 0)) {
+        throw std::runtime_error("can't set up the program's input and output");
     }
-    const pid_t child = fork();
-    if (child < 0) {
-        throw std::runtime_error("fork failed");
+    if (options.errorOnTerminal && (err[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) >= 0 &&
+        grantpt(err[0]) == 0 && unlockpt(err[0]) == 0) {
+        err[1] = open(ptsname(err[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
+    const pid_t child = err[1] < 0 ? -1 : fork();
     if (child == 0) {
-        if (options.input) {
-            dup2(in[0], STDIN_FILENO);
-        } else {
-            const int devNull = open("/dev/null", O_RDONLY);
-            dup2(devNull, STDIN_FILENO);
-        }
+        setpgid(0, 0); // a group of its own, so that a timeout ends whatever it started too
+        dup2(input, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-            if (fd > STDERR_FILENO) {
-                close(fd);
-            }
-        }
         for (const auto& [name, value] : options.env) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
+            (void)(value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1));
         }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& arg : options.args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
@@ -62,58 +44,32 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    closeQuietly(in[0]);
-    closeQuietly(out[1]);
-    closeQuietly(err[1]);
-
+    for (const int fd : {input, out[1], err[1]}) {
+        close(fd);
+    }
+    if (child < 0) {
+        throw std::runtime_error("can't start " + program);
+    }
+    setpgid(child, child); // as the child does, whichever runs first
+    // Each output is read to its end (a terminal's end reads as an error) while the program runs.
+    const auto readAll = [](int fd) {
+        std::string all;
+        std::array<char, 65536> buffer;
+        for (ssize_t n = 0; (n = read(fd, buffer.data(), buffer.size())) > 0;) {
+            all.append(buffer.data(), static_cast<std::size_t>(n));
+        }
+        close(fd);
+        return all;
+    };
+    auto outText = std::async(std::launch::async, readAll, out[0]);
+    auto errText = std::async(std::launch::async, readAll, err[0]);
     ProgramRun run;
-    std::string_view pending = options.input ? std::string_view(*options.input) : "";
-    if (in[1] >= 0) {
-        fcntl(in[1], F_SETFL, O_NONBLOCK);
-        if (pending.empty()) {
-            closeQuietly(in[1]);
-        }
+    if (outText.wait_for(options.timeout) == std::future_status::timeout) {
+        run.timedOut = true;
+        kill(-child, SIGKILL);
     }
-    signal(SIGPIPE, SIG_IGN);
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    while (out[0] >= 0 || err[0] >= 0) {
-        std::array<pollfd, 3> fds{pollfd{out[0], POLLIN, 0}, pollfd{err[0], POLLIN, 0},
-                                  pollfd{in[1], POLLOUT, 0}};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            run.timedOut = true;
-            kill(child, SIGKILL);
-            break;
-        }
-        if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0 && errno != EINTR) {
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                std::array<char, 65536> buffer;
-                const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
-                int& fd = i == 0 ? out[0] : err[0];
-                if (n <= 0) {
-                    closeQuietly(fd);
-                } else {
-                    (i == 0 ? run.out : run.err).append(buffer.data(), static_cast<size_t>(n));
-                }
-            }
-        }
-        if (in[1] >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-            const ssize_t n = write(in[1], pending.data(), pending.size());
-            if (n > 0) {
-                pending.remove_prefix(static_cast<size_t>(n));
-            }
-            if (n < 0 || pending.empty()) {
-                closeQuietly(in[1]);
-            }
-        }
-    }
-    closeQuietly(in[1]);
-    closeQuietly(out[0]);
-    closeQuietly(err[0]);
+    run.out = outText.get();
+    run.err = errText.get();
     int status = 0;
     waitpid(child, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -122,11 +78,8 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
 
 std::string withoutDelayValue(const std::string& out) {
     const std::string prefix = "Delay parameter for 1 usec is ";
-    if (out.rfind(prefix, 0) != 0) {
-        return out;
-    }
     const auto end = out.find('\n');
-    return prefix + "N" + (end == std::string::npos ? "" : out.substr(end));
+    return out.rfind(prefix, 0) != 0 ? out : prefix + "N" + out.substr(std::min(end, out.size()));
 }
 
 std::string bannerText() {

@@ -1,5 +1,6 @@
 // Runs the built program (or any program) as a child process for end-to-end tests: arguments,
-// extra environment, standard input, a time limit; captures standard output and error.
+// extra environment, standard input, a time limit; captures standard output and error (the
+// latter from a pipe, or from a terminal as a user's console would show it).
 #pragma once
 
 #include <chrono>
@@ -20,8 +21,9 @@ struct ProgramRun {
 struct ProgramOptions {
     std::vector<std::string> args;          // after the program name
     std::map<std::string, std::string> env; // set (or, with an empty value, unset)
-    std::optional<std::string> input;       // standard input; none: /dev/null
+    std::optional<std::string> input;       // standard input; none: empty
     std::chrono::milliseconds timeout{20000};
+    bool errorOnTerminal = false; // standard error on a pseudo-terminal instead of a pipe
 };
 
 [[nodiscard]] ProgramRun runProgram(const std::string& program, const ProgramOptions& options);
