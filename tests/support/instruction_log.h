@@ -19,7 +19,7 @@ struct WaitMark {
 };
 
 // MOSI is sampled at each rising edge of SCK; an unfinished instruction ends the log as
-// "partial".
+// "partial" followed by the hex digits of its whole bytes.
 inline std::vector<std::string> instructionLog(const FakePort& port,
                                                const std::vector<WaitMark>& waits = {}) {
     std::vector<std::string> log;
@@ -49,7 +49,10 @@ inline std::vector<std::string> instructionLog(const FakePort& port,
         sck = nowSck;
     }
     if (bits != 0) {
-        log.emplace_back("partial");
+        std::array<char, 9> text{};
+        std::snprintf(text.data(), text.size(), "%0*x", bits / 8 * 2,
+                      static_cast<unsigned>(frame >> (bits % 8)));
+        log.emplace_back(std::string("partial ") + (bits >= 8 ? text.data() : ""));
     }
     return log;
 }
