@@ -103,13 +103,6 @@ const std::vector<ReaderCase> readerCases{
      {},
      0xA5},
     {"FieldsAcceptSignSpaceAndPrefix", ":03000000 5-10x\n", 3, {{0, {0x05, 0xFF, 0x00}}}},
-    {"NulEndsAField",
-     std::string(":02000000\0"
-                 "1"
-                 "22\n",
-                 14),
-     2,
-     {{0, {0xFF, 0x22}}}},
     {"FirstRecordFieldsWithoutANumberReadZero", ":zzzzzzzz\n:zz\n", 0, {}, {0}},
     {"TypeWithoutANumberKeepsTheRecordBefore",
      hexRecord(0, 0, {1}) + ":010010GG07\n", // type GG: a data record like the one before

@@ -86,3 +86,18 @@ TEST_F(LoadCommandTest, LoadLengthComesFromTheFile) {
     EXPECT_EQ(q::loadDownloadFile(path), 16);
     EXPECT_EQ(q::CommandSettings.downloadFileName, path);
 }
+
+TEST_F(LoadCommandTest, RefusesABinaryFileGivenForTheHexFile) {
+    // A raw image: a ':' among its bytes would otherwise start made-up records, and without one
+    // the empty load would let "df" erase the chip.
+    const std::string path = dir.file("prog.bin");
+    q::testing::writeFile(path, std::string("\x0c\x94\x2a\x00:1000", 8) + hexRecord(0, 0, {1}));
+    Stdout out;
+    EXPECT_EQ(q::loadDownloadFile(path), std::nullopt);
+    EXPECT_EQ(out.text(), "ERROR - " + path +
+                              " is not an Intel HEX file (it holds binary data): file not loaded, "
+                              "give the .hex file\n");
+    EXPECT_EQ(q::readHexText(hexRecord(0, 0, {1}) + std::string(":0\0", 3)).status,
+              q::HexLoadStatus::binary); // a NUL inside a field as well
+    EXPECT_EQ(q::readHexText(hexRecord(0, 0, {1}) + "\x1a").status, q::HexLoadStatus::loaded);
+}
