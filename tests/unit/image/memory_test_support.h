@@ -14,6 +14,7 @@
 
 #include "commands/commands.h"
 #include "device/device.h"
+#include "fake_port.h"
 #include "image/image.h"
 
 namespace quillon::testing {
@@ -97,6 +98,22 @@ inline void freshMemoryState() {
     currentDevice = -1;
     fillImageBuffer(0);
     fillReadBackBuffer(0);
+}
+
+// Queues a target's answers to a whole read-back of memoryBytes: `bytes`, then erased bytes,
+// then the signature of DeviceTable[device], which is read again afterwards to see that the
+// target still answers. MISO reads 1 once the queue is empty.
+inline void queueReadBack(FakePort& port, const std::vector<uint8_t>& bytes, int32_t memoryBytes,
+                          int32_t device) {
+    for (int32_t i = 0; i < memoryBytes; ++i) {
+        port.queueMisoByte(i < static_cast<int32_t>(bytes.size())
+                               ? bytes[static_cast<std::size_t>(i)]
+                               : uint8_t{0xFF});
+    }
+    for (const uint8_t b : DeviceTable[static_cast<std::size_t>(device)].signature) {
+        port.queueMisoByte(b);
+    }
+    port.misoDefault = true;
 }
 
 inline constexpr int32_t atmega16 = 0;

@@ -26,10 +26,9 @@ struct UploadCommandTest : ::testing::Test {
 
 TEST_F(UploadCommandTest, FlashUploadOfTheWorkedExample) {
     q::currentDevice = q::testing::atmega16;
-    for (uint8_t b : {0x0C, 0x94, 0x2A, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x0C, 0x94,
-                      0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE}) {
-        port.queueMisoByte(b);
-    }
+    q::testing::queueReadBack(port, {0x0C, 0x94, 0x2A, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x0C, 0x94,
+                                     0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE},
+                              16384, q::currentDevice);
     const std::string path = dir.file("out.hex");
     q::CommandSettings.verifyMode = 'n';
     Stdout out;
@@ -43,17 +42,19 @@ TEST_F(UploadCommandTest, FlashUploadOfTheWorkedExample) {
                                           ":00000001FF\n");
     // Load Extended Address 0, then the words low byte first in rising order.
     const std::vector<std::string> log = q::testing::instructionLog(port);
-    ASSERT_EQ(log.size(), 1U + 16384U);
+    ASSERT_EQ(log.size(), 1U + 16384U + 3U); // and the signature, read again
     EXPECT_EQ(
         std::vector<std::string>(log.begin(), log.begin() + 5),
         (std::vector<std::string>{"4d000000", "20000000", "28000000", "20000100", "28000100"}));
-    EXPECT_EQ(log.back(), "281fff00");
+    EXPECT_EQ(log[16384], "281fff00");
+    EXPECT_EQ(log.back(), "30000200");
     EXPECT_EQ(q::CommandSettings.verifyMode, 'v'); // the settings are reset
     EXPECT_EQ(q::CommandSettings.uploadFileName, "");
 }
 
 TEST_F(UploadCommandTest, BlankFlashUploadsWhole) {
     q::currentDevice = q::testing::atmega48;
+    q::testing::queueReadBack(port, {}, 4096, q::currentDevice);
     const std::string path = dir.file("blank.hex");
     Stdout out;
     q::uploadFlash(path);
@@ -68,9 +69,7 @@ TEST_F(UploadCommandTest, BlankFlashUploadsWhole) {
 
 TEST_F(UploadCommandTest, EepromUploadHasNoLastValueLine) {
     q::currentDevice = q::testing::atmega48;
-    for (uint8_t b : {1, 2, 3, 4, 5}) {
-        port.queueMisoByte(b);
-    }
+    q::testing::queueReadBack(port, {1, 2, 3, 4, 5}, 256, q::currentDevice);
     const std::string path = dir.file("ee.hex");
     Stdout out;
     q::uploadEeprom(path);
@@ -78,13 +77,14 @@ TEST_F(UploadCommandTest, EepromUploadHasNoLastValueLine) {
               "Read 256 target EEPROM bytes\nWrite Flash/EEPROM data to " + path + "\n");
     EXPECT_EQ(q::testing::readFile(path), ":050000000102030405ec\n:00000001FF\n");
     const std::vector<std::string> log = q::testing::instructionLog(port);
-    ASSERT_EQ(log.size(), 256U);
+    ASSERT_EQ(log.size(), 256U + 3U);
     EXPECT_EQ(log[0], "a0000000");
     EXPECT_EQ(log[255], "a000ff00");
 }
 
 TEST_F(UploadCommandTest, EmptyFileNameStillReadsThenSaysSo) {
     q::currentDevice = q::testing::atmega48;
+    q::testing::queueReadBack(port, {}, 256, q::currentDevice);
     Stdout out;
     q::uploadEeprom("");
     EXPECT_EQ(out.text(), "Read 256 target EEPROM bytes\nCan't open output file \n");
@@ -105,4 +105,20 @@ TEST_F(UploadCommandTest, UnrecognisedTargetIsNeitherReadNorWritten) {
     EXPECT_TRUE(port.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(q::CommandSettings.verifyMode, 'v');
+}
+
+TEST_F(UploadCommandTest, ATargetThatStoppedAnsweringLeavesTheFileAlone) {
+    q::currentDevice = q::testing::atmega48;
+    const std::string path = dir.file("kept.hex");
+    q::testing::writeFile(path, "earlier upload\n");
+    Stdout out;
+    q::uploadFlash(path); // MISO reads 1 throughout: the signature too
+    EXPECT_EQ(out.text(), "Read 4096 target flash bytes\n"
+                          "Last data value in buffer = 1000 4096\n"
+                          "ERROR - Target stopped answering (signature now ff ff ff): check the "
+                          "cable and the target's power, then repeat the command\n"
+                          "ERROR - " +
+                              path + " not written\n");
+    EXPECT_EQ(q::testing::readFile(path), "earlier upload\n");
+    EXPECT_EQ(q::CommandSettings.uploadFileName, ""); // the settings are reset all the same
 }

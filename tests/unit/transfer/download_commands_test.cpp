@@ -52,12 +52,10 @@ struct DownloadTest : ::testing::Test {
         q::testing::writeFile(path, hexText(bytes));
         return path;
     }
-    // The target answers the read-back with these bytes, then erased bytes.
-    void readBackGives(const std::vector<uint8_t>& bytes) {
-        for (uint8_t b : bytes) {
-            port.queueMisoByte(b);
-        }
-        port.misoDefault = true;
+    // The target answers the read-back of memoryBytes with these bytes, then erased bytes,
+    // then still answers with its signature.
+    void readBackGives(const std::vector<uint8_t>& bytes, int32_t memoryBytes = 4096) {
+        q::testing::queueReadBack(port, bytes, memoryBytes, q::testing::atmega48);
     }
     [[nodiscard]] Log log() const {
         return q::testing::instructionLog(port, q::testing::recordedWaits);
@@ -87,7 +85,7 @@ TEST_F(DownloadTest, FlashDownloadErasesProgramsAndVerifies) {
                           "Read 4096 target flash bytes\nTarget matches " +
                               path + "\n");
     const Log sent = log();
-    ASSERT_EQ(sent.size(), 2U + 1U + 100U + 4U + 1U + 4096U);
+    ASSERT_EQ(sent.size(), 2U + 1U + 100U + 4U + 1U + 4096U + 3U);
     EXPECT_EQ(Log(sent.begin(), sent.begin() + 4),
               (Log{"ac800000", "wait 14000", "4d000000", "40000010"}));
     EXPECT_EQ(Log(sent.begin() + 67, sent.begin() + 69), (Log{"4c000000", "wait 9500"}));
@@ -196,7 +194,7 @@ TEST_F(DownloadTest, UnrecognisedTargetGetsNoMemoryInstruction) {
 TEST_F(DownloadTest, EepromDownloadWritesWithoutEraseAndVerifiesTheImageOnly) {
     const std::vector<uint8_t> bytes{1, 2, 3};
     const std::string path = file(bytes);
-    readBackGives({1, 2, 3, 0x44, 0x55}); // older data beyond the image stays
+    readBackGives({1, 2, 3, 0x44, 0x55}, 256); // older data beyond the image stays
     Stdout out;
     q::downloadEeprom(path);
     EXPECT_EQ(out.text(), "load file length = 3\nProgramming\nBytes written to target 3\n"
@@ -207,12 +205,12 @@ TEST_F(DownloadTest, EepromDownloadWritesWithoutEraseAndVerifiesTheImageOnly) {
     EXPECT_EQ(Log(sent.begin(), sent.begin() + 7),
               (Log{"c0000001", "wait 11500", "c0000102", "wait 11500", "c0000203", "wait 11500",
                    "a0000000"}));
-    EXPECT_EQ(sent.size(), 6U + 256U);
+    EXPECT_EQ(sent.size(), 6U + 256U + 3U);
 }
 
 TEST_F(DownloadTest, EepromMismatchInsideTheImageFails) {
     const std::string path = file({1, 2, 3});
-    readBackGives({1, 9, 3});
+    readBackGives({1, 9, 3}, 256);
     Stdout out;
     q::downloadEeprom(path);
     EXPECT_TRUE(
@@ -227,4 +225,25 @@ TEST_F(DownloadTest, EepromImageLargerThanTheEepromIsRefused) {
                           "the 256-byte EEPROM of the ATmega48: nothing written, use a file made "
                           "for this device\n");
     EXPECT_TRUE(port.calls.empty());
+}
+
+TEST_F(DownloadTest, ATargetThatStoppedAnsweringNeverMatches) {
+    // An erasing download of an empty file from a target that went silent after identification:
+    // the read-back is 0xFF throughout, as the image is, but the signature now reads ff ff ff.
+    const std::string path = file({});
+    port.misoDefault = true;
+    Stdout out;
+    q::downloadFlash(path);
+    q::downloadEeprom(path);
+    const std::string lost = "ERROR - Target stopped answering (signature now ff ff ff): check "
+                             "the cable and the target's power, then repeat the command\n"
+                             "ERROR - Target does not match " +
+                             path + "\n";
+    EXPECT_EQ(out.text(), "load file length = 0\nErase chip\nProgramming\n"
+                          "0 bytes written to target\nRead back target to verify\n"
+                          "Read 4096 target flash bytes\n" +
+                              lost +
+                              "load file length = 0\nProgramming\nBytes written to target 0\n"
+                              "Read back target to verify\nRead 256 target EEPROM bytes\n" +
+                              lost);
 }
