@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "device/device.h"
 #include "device/device_commands.h"
 #include "scripted_target.h"
 
@@ -27,9 +28,17 @@ Instruction lockWrite(uint8_t v) {
     return {0xAC, 0xE0, 0x00, v};
 }
 
+// A scripted target recognised as an ATmega16: fuses and lock bits are written only into a
+// recognised target.
+struct RecognisedTarget : ScriptedTarget {
+    RecognisedTarget() { q::currentDevice = 0; }
+};
+
 // Runs a refused command: nothing may reach the target, and one line says why.
-void expectRefused(const std::function<void()>& command, const std::string& what) {
+void expectRefused(const std::function<void()>& command, const std::string& what,
+                   int32_t device = 0) {
     ScriptedTarget target;
+    q::currentDevice = device;
     const std::string out = printed(command);
     EXPECT_TRUE(target.instructions().empty()) << what;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << what << ": " << out;
@@ -39,7 +48,7 @@ void expectRefused(const std::function<void()>& command, const std::string& what
 } // namespace
 
 TEST(FuseCommands, EachFieldOfATripleIsReadWholeAndWrittenLowHighExtended) {
-    ScriptedTarget target;
+    RecognisedTarget target;
     EXPECT_EQ(printed([] { q::programAllFuses("0xe1,0X99, fd"); }), "Write fuse bytes: e1 99 fd\n");
     EXPECT_EQ(printed([] { q::programAllFuses("1e1,ff,0,7"); }), "Write fuse bytes: e1 ff 0\n");
     EXPECT_EQ(target.instructions(),
@@ -60,7 +69,7 @@ TEST(FuseCommands, ValuesTheUserDidNotGiveAreNeverWritten) {
 }
 
 TEST(FuseCommands, SingleFusesAndDefaultsGoToTheRightFuse) {
-    ScriptedTarget target;
+    RecognisedTarget target;
     (void)printed([] {
         q::programFuseByte1("1e1"); // low eight bits
         q::programFuseByte2("d9");
@@ -71,12 +80,22 @@ TEST(FuseCommands, SingleFusesAndDefaultsGoToTheRightFuse) {
     EXPECT_EQ(target.instructions(),
               (std::vector<Instruction>{lowWrite(0xE1), highWrite(0xD9), extendedWrite(0xFD),
                                         lowWrite(0x8F), highWrite(0xCB), extendedWrite(0xFF)}));
-    q::currentDevice = -1;
-    expectRefused([] { q::programDefaultFuses(""); }, "a on an unrecognised target");
+    expectRefused([] { q::programDefaultFuses(""); }, "a on an unrecognised target", -1);
+}
+
+TEST(FuseCommands, NothingIsWrittenIntoATargetThatWasNotRecognised) {
+    // Such as one whose MISO line is stuck: it may take the writes, but nothing can be checked.
+    expectRefused([] { q::programAllFuses("e1,99,fd"); }, "pfa", -1);
+    for (const auto command : {q::programFuseByte1, q::programFuseByte2, q::programFuseByte3}) {
+        expectRefused([&] { command("e1"); }, "pf", -1);
+    }
+    q::lockEntryCount = 1;
+    expectRefused([] { q::programLockByte("3c"); }, "pl", -1);
+    EXPECT_EQ(q::lockEntryCount, 0);
 }
 
 TEST(LockCommand, EverySecondEntryWritesItsOwnArgument) {
-    ScriptedTarget target;
+    RecognisedTarget target;
     q::lockEntryCount = 0;
     const std::string out = printed([] {
         q::programLockByte("11"); // arms
@@ -98,7 +117,7 @@ TEST(LockCommand, EverySecondEntryWritesItsOwnArgument) {
 // be followed by the write time. Timing on a shared machine varies, so this only checks that the
 // waits are there at all; the end-to-end tests show every fuse arriving on the simulated chip.
 TEST(FuseAndLockWrites, EveryWriteIsGivenTheChipsWriteTime) {
-    ScriptedTarget target;
+    RecognisedTarget target;
     q::DelayUnits = 1000;
     auto fastest = [](const std::function<void()>& f) {
         auto best = std::chrono::steady_clock::duration::max();
