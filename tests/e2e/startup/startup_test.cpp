@@ -21,10 +21,10 @@ std::string expectedAbsent(const std::string& libraryLine) {
 
 // A copy of the program in a folder of its own, where no libio.so sits beside it.
 struct LonelyProgram {
-    LonelyProgram() {
-        dir = fs::temp_directory_path() / ("quillon-lonely-" + std::to_string(getpid()));
+    LonelyProgram()
+        : dir(fs::temp_directory_path() / ("quillon-lonely-" + std::to_string(getpid()))),
+          path(dir / "quillon") {
         fs::create_directories(dir);
-        path = dir / "quillon";
         fs::copy_file(program, path, fs::copy_options::overwrite_existing);
     }
     ~LonelyProgram() { fs::remove_all(dir); }
