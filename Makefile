@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo clean format
+.PHONY: all build test demo clean format windows
 
 all: build
 
@@ -14,7 +14,18 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The 32-bit Windows build (quillon.exe and the simulated target as io.dll) needs Debian's
+# MinGW-w64 cross compiler; `make test` builds it too when the compiler is there, for the Wine test.
+WINDOWS_BUILD ?= build-win32
+MINGW := $(shell command -v i686-w64-mingw32-g++ 2>/dev/null)
+
+$(WINDOWS_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQUILLON_TESTS=OFF
+
+windows: $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+test: build $(if $(MINGW),windows)
 	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
 
 # The simulated ATmega16 keeps its memories and fuses in $(BUILD)/demo-chip between demos.
@@ -27,7 +38,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)
 
 # The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write).
 .PHONY: bench

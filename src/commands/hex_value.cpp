@@ -22,8 +22,9 @@ std::optional<uint32_t> digitValue(char c) {
     return std::nullopt;
 }
 
-// The number "%x" reads, modulo 2^32 (a '-' sign negates it, as "%x" does).
-std::optional<uint32_t> readHexValue(std::string_view text) {
+} // namespace
+
+std::optional<uint32_t> readHexNumber(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size() && isSpace(text[at])) {
         ++at;
@@ -54,10 +55,8 @@ std::optional<uint32_t> readHexValue(std::string_view text) {
     return negative ? 0U - value : value;
 }
 
-} // namespace
-
 std::optional<uint8_t> readHexByte(std::string_view text) {
-    const std::optional<uint32_t> value = readHexValue(text);
+    const std::optional<uint32_t> value = readHexNumber(text);
     if (!value) {
         return std::nullopt;
     }

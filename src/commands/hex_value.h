@@ -10,7 +10,11 @@ namespace quillon {
 
 // Reads text the way the C library's "%x" conversion does (leading white space skipped, an
 // optional sign, an optional 0x or 0X prefix, then hexadecimal digits up to the first character
-// that isn't one) and returns the low eight bits of the number, or nothing when no digit was
+// that isn't one) and returns the number modulo 2^32 (a '-' negates it, as "%x" does), or
+// nothing when no digit was read. "0x" without digits after it reads as 0.
+[[nodiscard]] std::optional<uint32_t> readHexNumber(std::string_view text);
+
+// The same, keeping the low eight bits of the number, or nothing when no digit was
 // read. However long the number, its low eight bits are those of its last two digits.
 [[nodiscard]] std::optional<uint8_t> readHexByte(std::string_view text);
 

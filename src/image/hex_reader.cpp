@@ -7,6 +7,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/hex_value.h"
 #include "image/hexfile.h"
 #include "image/image.h"
 
@@ -58,51 +59,13 @@ class StreamSource {
     bool ended_ = false;
 };
 
-bool isSpace(int c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-int hexDigit(int c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Converts a field's characters as "%x" converts them: leading white space, an optional sign,
-// an optional "0x" (which alone reads as 0), then hexadecimal digits up to the first other
-// character. A NUL ends the field's text. Nothing when no number was read.
+// Converts a field's characters as "%x" converts the C string they make: a NUL ends it.
 std::optional<int32_t> convertField(std::string_view field) {
-    field = field.substr(0, field.find('\0'));
-    std::size_t p = 0;
-    while (p < field.size() && isSpace(static_cast<unsigned char>(field[p]))) {
-        ++p;
-    }
-    bool negative = false;
-    if (p < field.size() && (field[p] == '+' || field[p] == '-')) {
-        negative = field[p] == '-';
-        ++p;
-    }
-    bool digits = false;
-    if (p + 1 < field.size() && field[p] == '0' && (field[p + 1] == 'x' || field[p + 1] == 'X')) {
-        digits = true;
-        p += 2;
-    }
-    uint32_t value = 0;
-    for (; p < field.size() && hexDigit(static_cast<unsigned char>(field[p])) >= 0; ++p) {
-        value = value * 16 + static_cast<uint32_t>(hexDigit(static_cast<unsigned char>(field[p])));
-        digits = true;
-    }
-    if (!digits) {
+    const std::optional<uint32_t> value = readHexNumber(field.substr(0, field.find('\0')));
+    if (!value) {
         return std::nullopt;
     }
-    return static_cast<int32_t>(negative ? 0U - value : value);
+    return static_cast<int32_t>(*value);
 }
 
 // A base far outside the image stays far outside it however often it is shifted again, and

@@ -77,7 +77,8 @@ inline constexpr int32_t calibrationPasses = 80000000;
 // Counts down from count to zero; a negative count runs down through the whole 32-bit range.
 void busyWait(int32_t count);
 
-// Waits about micros microseconds (1.36 times as long, by the calibration's margin).
+// Waits about micros microseconds (1.36 times as long, by the calibration's margin), and never
+// less than micros by the clock.
 void delayMicros(int32_t micros);
 
 // DelayUnits for `passes` passes of busyWait that took elapsedMillis: passes per microsecond,

@@ -1,5 +1,6 @@
 // The calibrated busy-wait delay.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -37,8 +38,19 @@ void busyWaitPasses(int64_t passes) {
 } // namespace
 
 void delayMicros(int32_t micros) {
+    if (micros <= 0) {
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::microseconds(micros);
     // 64-bit product: a fast machine's DelayUnits times a long wait would overflow 32 bits.
     busyWaitPasses(static_cast<int64_t>(micros) * DelayUnits);
+    // DelayUnits comes from one measurement at start-up. When the loop ran slower then than it
+    // does now (another program shared the processor core), the count falls short; the clock
+    // then tops the wait up, so that no wait is ever shorter than asked.
+    while (Clock::now() < until) {
+        busyWait(DelayUnits);
+    }
 }
 
 int32_t delayUnitsFor(int64_t elapsedMillis, int64_t passes) {

@@ -1,5 +1,6 @@
-// The thin operating-system layer: loading a library by name, the process clock and the console
-// key test. Everything that differs between Windows and POSIX lives behind these functions.
+// The thin operating-system layer: loading a library by name, the process clock, the console
+// key test and whether standard error is a terminal. Everything that differs between Windows and
+// POSIX lives behind these functions.
 #pragma once
 
 #include <cstdint>
@@ -35,5 +36,9 @@ void freeLibrary(LibraryHandle library);
 
 // Blocks until keyWaiting() would answer true, without spinning the processor.
 void waitForKey();
+
+// True when standard error is an interactive terminal (a console window on Windows), where a
+// progress bar can be drawn and wiped.
+[[nodiscard]] bool errorIsTerminal();
 
 } // namespace quillon::platform

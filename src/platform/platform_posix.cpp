@@ -97,4 +97,8 @@ void waitForKey() {
     (void)inputReady(-1);
 }
 
+bool errorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
 } // namespace quillon::platform

@@ -49,10 +49,12 @@ bool keyWaiting() {
     }
     case FILE_TYPE_PIPE: {
         DWORD available = 0;
-        if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0) {
-            return true; // the writer has gone: end of input
+        if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) != 0) {
+            return available > 0;
         }
-        return available > 0;
+        // The writer has gone: end of input, no key can come. A pipe that can't be peeked
+        // at all (Wine's pipes from the Unix side) gives no answer here; waitForKey reads it.
+        return GetLastError() == ERROR_BROKEN_PIPE;
     }
     default:
         return true; // a file, or no standard input at all
@@ -60,9 +62,27 @@ bool keyWaiting() {
 }
 
 void waitForKey() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD available = 0;
+    if (GetFileType(input) == FILE_TYPE_PIPE &&
+        PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0 &&
+        GetLastError() != ERROR_BROKEN_PIPE) {
+        // A pipe that can't be peeked is waited on by reading from it: one byte, or the end of
+        // the input, ends the wait. The program ends right after, so the byte is not missed.
+        char key = 0;
+        DWORD got = 0;
+        (void)ReadFile(input, &key, 1, &got, nullptr);
+        return;
+    }
     while (!keyWaiting()) {
         Sleep(10);
     }
+}
+
+bool errorIsTerminal() {
+    // A console answers GetConsoleMode; a pipe, a file or NUL does not.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
 } // namespace quillon::platform

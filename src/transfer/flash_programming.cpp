@@ -6,6 +6,7 @@
 #include "device/instructions.h"
 #include "image/image.h"
 #include "link/link.h"
+#include "platform/progress.h"
 #include "transfer/transfer.h"
 
 namespace quillon {
@@ -42,6 +43,7 @@ int32_t programFlash(int32_t device, int32_t length) {
     int32_t pageAddress = 0;
 
     loadExtendedAddress(0);
+    progress::start("Programming flash", end);
     for (int32_t i = 0; i < end; i += 2) {
         if (mask) {
             const auto offset = static_cast<uint8_t>(wordCount & *mask);
@@ -55,11 +57,13 @@ int32_t programFlash(int32_t device, int32_t length) {
             delayMicros(fullPageMicros);
             pageAddress += pageWords;
         }
+        progress::advance(i + 2);
     }
     if (wordsInPage != 0) {
         writeFlashPage(static_cast<uint16_t>(pageAddress));
         delayMicros(lastPageMicros);
     }
+    progress::finish();
     return length;
 }
 

@@ -1,11 +1,10 @@
 // The target dialogue and the configuration commands as a user sees them, run against the
-// simulated adapter and ATmega (build/sim/libio.so). The chip's fuses and lock byte are set up
-// and checked through the simulator's state folder.
+// simulated adapter and ATmega (build/sim/libio.so), whose fuses, lock and calibration byte live
+// in fuses.txt of its state folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -15,10 +14,6 @@ namespace fs = std::filesystem;
 using namespace quillon::testing;
 
 namespace {
-
-const std::string program = QUILLON_PROGRAM;
-const fs::path buildDir = QUILLON_BUILD_DIR;
-const fs::path simLibrary = buildDir / "sim" / "libio.so";
 
 const std::string helpText =
     "Command options:\n\n"
@@ -42,254 +37,134 @@ const std::string helpText =
     "  Leave white space between commands.\n\n";
 
 const std::string closing = "\nProgram finished!";
-const std::string atmega16Greeting = "Target ATmega16 responding - default fuses not set\n";
+const std::string refusal =
+    "Command ignored: longer than 199 characters - use a shorter word or file name\n";
+const std::string factory = "low=e1\nhigh=99\nextended=ff\nlock=ff\ncalibration=a7\n";
 
-// Everything up to and including the greeting.
+// Everything up to and including the greeting "Target ...".
 std::string opening(const std::string& greeting) {
-    return "Delay parameter for 1 usec is N\n" + bannerText() + greeting;
+    return "Delay parameter for 1 usec is N\n" + bannerText() + "Target " + greeting + "\n";
 }
 
-struct SimulatedTarget : ::testing::Test {
-    fs::path state;
+const std::string atmega16 = opening("ATmega16 responding - default fuses not set");
 
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        state = fs::temp_directory_path() /
-                ("quillon-e2e-" + std::to_string(getpid()) + "-" + info->name());
-        fs::remove_all(state);
-        fs::create_directories(state);
-    }
-    void TearDown() override {
-        if (!state.empty()) {
+struct Commands : ::testing::Test {
+    const fs::path state = fs::temp_directory_path() / ("quillon-e2e-" + std::to_string(getpid()));
+
+    void TearDown() override { fs::remove_all(state); }
+
+    // Runs the program against a simulated chip of the given kind, which starts from `fuses`
+    // (fuses.txt's text), or from the state the run before left when that is empty.
+    ProgramRun run(const std::string& device, const std::vector<std::string>& args,
+                   const std::string& fuses, const std::optional<std::string>& input = {},
+                   const std::string& faults = "") {
+        if (!fuses.empty()) {
             fs::remove_all(state);
+            fs::create_directories(state);
+            std::ofstream(state / "fuses.txt") << fuses;
         }
-    }
-
-    // Gives the chip these fuse, lock and calibration values before the run.
-    void setFuses(const std::string& lines) const { std::ofstream(state / "fuses.txt") << lines; }
-
-    // The chip's fuse, lock and calibration values after the run, by name.
-    [[nodiscard]] std::map<std::string, std::string> fuses() const {
-        std::map<std::string, std::string> values;
-        std::ifstream file(state / "fuses.txt");
-        std::string line;
-        while (std::getline(file, line)) {
-            const auto equals = line.find('=');
-            if (equals != std::string::npos) {
-                values[line.substr(0, equals)] = line.substr(equals + 1);
-            }
-        }
-        return values;
-    }
-
-    [[nodiscard]] ProgramRun run(const std::string& device, const std::vector<std::string>& args,
-                                 const std::optional<std::string>& input = std::nullopt,
-                                 const std::string& faults = "") const {
-        ProgramOptions options;
-        options.args = args;
-        options.input = input;
-        options.env["LD_LIBRARY_PATH"] = (buildDir / "sim").string();
-        options.env["QUILLON_SIM_DEVICE"] = device;
+        ProgramOptions options{args, {{"QUILLON_SIM_DEVICE", device}}, input};
+        options.env["LD_LIBRARY_PATH"] = (fs::path(QUILLON_BUILD_DIR) / "sim").string();
         options.env["QUILLON_SIM_STATE"] = state.string();
         options.env["QUILLON_SIM_FAULTS"] = faults;
-        options.env["QUILLON_SIM_TRACE"] = "";
-        options.timeout = std::chrono::seconds(20);
-        ProgramRun result = runProgram(program, options);
+        ProgramRun result = runProgram(QUILLON_PROGRAM, options);
         EXPECT_FALSE(result.timedOut);
         result.out = withoutDelayValue(result.out);
         return result;
     }
-};
 
-// An ATmega16 with its factory fuses and a known calibration byte.
-struct FactoryAtmega16 : SimulatedTarget {
-    void SetUp() override {
-        SimulatedTarget::SetUp();
-        setFuses("low=e1\nhigh=99\nextended=ff\nlock=ff\ncalibration=a7\n");
+    // The chip's fuses.txt after the run.
+    [[nodiscard]] std::string chip() const {
+        std::ostringstream text;
+        text << std::ifstream(state / "fuses.txt").rdbuf();
+        return text.str();
     }
 };
 
 } // namespace
 
-TEST_F(SimulatedTarget, GreetsAFreshAtmega16WhoseFactoryFusesAreNotTheDefaults) {
-    const std::string expected = opening(atmega16Greeting) + closing;
-    const ProgramRun r = run("ATmega16", {"gl", "h"}); // no '-': nothing runs
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(SimulatedTarget, GreetsAnAtmega128HoldingItsDefaultFuses) {
-    setFuses("low=8f\nhigh=cb\nextended=ff\n");
+TEST_F(Commands, ConfigurationOfAnAtmega16FromTheCommandLineUpToExit) {
+    std::vector<std::string> args{"gl",     "-i",    "-status", "-gf2",    "-gf3x", "-gc",
+                                  "-pf1e4", "-pf2",  "-pf2D9",  "-pfa1,2", "-abc",  "-plfc",
+                                  "-gl",    "-plfc", "-pl0",    "-s"};
+    // 199 characters are taken, 200 refused; "exit" ends the program before the last word.
+    args.insert(args.end(),
+                {"-mf" + std::string(196, 'x'), "-mf" + std::string(197, 'x'), "-exit", "-gl"});
     const std::string expected =
-        opening("Target ATmega128 responding - default fuses set\n") + "\n-" + closing;
-    const ProgramRun r = run("ATmega128", {});
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(SimulatedTarget, AMissingTargetIsReportedAndCommandsStillRun) {
-    const std::string expected =
-        opening("Target not responding to Enable Serial Programming command\n") +
-        "Signature bytes: ff ff ff  Processor: Unrecognized signature\n"
-        "Fuse lock byte ff\n" +
-        closing;
-    const ProgramRun r = run("ATmega16", {"-i", "-gl"}, std::nullopt, "no-target");
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(SimulatedTarget, AnUnrecognisedPartIsNotGivenDefaultFuses) {
-    setFuses("low=e1\nhigh=99\nextended=ff\n");
-    const std::string expected =
-        opening("Target Processor Unrecognized but responding - default fuses not set\n") +
-        "Default fuses not written: target not recognised - check it with i\n"
-        "Signature bytes: 1e 94 7  Processor: Unrecognized signature\n" +
-        closing;
-    const ProgramRun r = run("1e9407", {"-a", "-i"});
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(fuses()["low"], "e1");
-    EXPECT_EQ(fuses()["high"], "99");
-}
-
-TEST_F(FactoryAtmega16, PromptRunsSeveralWordsPerLineAndEndsAtEndOfInput) {
-    const std::string expected = opening(atmega16Greeting) +
-                                 "\n-"
-                                 "Fuse lock byte ff\n-"
-                                 "Calibration byte: a7\n-"
-                                 "Fuse byte 1: e1\n-"
-                                 "-"
-                                 "Fuse bytes: ff 99 e1\n-"
-                                 "-"
-                                 "-" +
-                                 closing;
-    const ProgramRun r = run("ATmega16", {}, "gl gc\n  gf1 nv\nGF\n-h p\n");
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(FactoryAtmega16, ExitEndsAtOnceWithStatusOne) {
-    const std::string fromArgs = opening(atmega16Greeting) + "Calibration byte: a7\n";
-    const ProgramRun args = run("ATmega16", {"-gc", "-exit", "-gl"});
-    EXPECT_EQ(args.out, fromArgs);
-    EXPECT_EQ(args.status, 1);
-
-    const std::string fromPrompt = opening(atmega16Greeting) + "\n-Calibration byte: a7\n-";
-    const ProgramRun prompt = run("ATmega16", {}, "gc e gl\n");
-    EXPECT_EQ(prompt.out, fromPrompt);
-    EXPECT_EQ(prompt.status, 1);
-}
-
-TEST_F(FactoryAtmega16, HelpFromTheCommandLineAndThePrompt) {
-    const std::string fromArgs = opening(atmega16Greeting) + helpText + closing;
-    EXPECT_EQ(run("ATmega16", {"-h"}).out, fromArgs);
-    const std::string fromPrompt = opening(atmega16Greeting) + "\n-" + helpText + "-" + closing;
-    EXPECT_EQ(run("ATmega16", {}, "help").out, fromPrompt);
-}
-
-TEST_F(FactoryAtmega16, IdentifyStatusFusesCalibrationAndLock) {
-    const std::string expected = opening(atmega16Greeting) +
-                                 "Signature bytes: 1e 94 3  Processor: ATmega16\n"
-                                 "Processor: ATmega16\n"
-                                 " Lock byte = ff    No locks bits activated\n"
-                                 " Signature = 1e 94 3\n"
-                                 " Fuse bytes = ff 99 e1\n"
-                                 " Calibration byte =  a7\n"
-                                 "Fuse bytes: ff 99 e1\n"
-                                 "Fuse byte 2: 99\n"
-                                 "Fuse byte 3: ff\n"
-                                 "Calibration byte: a7\n"
-                                 "Fuse lock byte ff\n" +
-                                 closing;
-    const ProgramRun r = run("ATmega16", {"-i", "-status", "-gf", "-gf2", "-gf3x", "-gc", "-gl"});
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(FactoryAtmega16, SingleFuseWritesTakeEffectAndBadValuesWriteNothing) {
-    const std::string expected =
-        opening(atmega16Greeting) +
+        atmega16 +
+        "Signature bytes: 1e 94 3  Processor: ATmega16\n"
+        "Processor: ATmega16\n"
+        " Lock byte = ff    No locks bits activated\n"
+        " Signature = 1e 94 3\n"
+        " Fuse bytes = ff 99 e1\n"
+        " Calibration byte =  a7\n"
+        "Fuse byte 2: 99\n"
+        "Fuse byte 3: ff\n"
+        "Calibration byte: a7\n"
         "Write fuse byte 1: e4\n"
         "Fuse byte 2 not written: give its value in hexadecimal, as in pf299\n"
         "Write fuse byte 2: d9\n"
         "Fuse bytes not written: give low, high and extended fuse in hexadecimal, separated by "
         "commas, as in pfae1,99,fd\n"
-        "Fuse bytes: ff d9 e4\n" +
-        closing;
-    const ProgramRun r = run("ATmega16", {"-pf1e4", "-pf2", "-pf2D9", "-pfa1,2", "-gf"});
+        "Write fuse bytes: ff ff ff\n" // but SPIEN (high fuse bit 5) stays programmed
+        "Fuse lock byte ff\n"
+        "Write lock byte fc\n"
+        "Processor: ATmega16\n"
+        " Lock byte = fc\n"
+        " Signature = 1e 94 3\n"
+        " Fuse bytes = ff df ff\n"
+        " Calibration byte =  a7\n"
+        "Mismatch filename=" +
+        std::string(196, 'x') + "\n" + refusal; // no closing line: "exit" ends the program
+    const ProgramRun r = run("ATmega16", args, factory);
     EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(fuses()["low"], "e4");
-    EXPECT_EQ(fuses()["high"], "d9");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(chip(), "low=ff\nhigh=df\nextended=ff\nlock=fc\ncalibration=a7\n");
 }
 
-TEST_F(FactoryAtmega16, LockByteIsWrittenOnTheSecondEntryOnly) {
-    const std::string expected = opening(atmega16Greeting) +
-                                 "Fuse lock byte ff\n"
-                                 "Write lock byte fc\n"
-                                 "Fuse lock byte fc\n"
-                                 "Processor: ATmega16\n"
-                                 " Lock byte = fc\n"
-                                 " Signature = 1e 94 3\n"
-                                 " Fuse bytes = ff 99 e1\n"
-                                 " Calibration byte =  a7\n" +
-                                 closing;
-    const ProgramRun r = run("ATmega16", {"-plfc", "-gl", "-plfc", "-gl", "-pl0", "-s"});
+TEST_F(Commands, ThePromptTakesSeveralWordsPerLineUntilItsInputEnds) {
+    // A word of 200 characters is refused whole: its last 'e' is not taken as "exit".
+    const std::string input = "gl\tgc\n  gf1 nv\r\nGF\n-h p\nh mf" + std::string(197, 'e') + " mf" +
+                              std::string(198, 'e') + " gl\n";
+    const std::string expected = atmega16 +
+                                 "\n-Fuse lock byte ff\n"
+                                 "-Calibration byte: a7\n"
+                                 "-Fuse byte 1: e1\n"
+                                 "--Fuse bytes: ff 99 e1\n"
+                                 "---" +
+                                 helpText + "-Mismatch filename=" + std::string(197, 'e') + "\n-" +
+                                 refusal + "-Fuse lock byte ff\n-" + closing;
+    const ProgramRun r = run("ATmega16", {}, factory, input);
     EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(fuses()["lock"], "fc");
+    EXPECT_EQ(r.status, 0);
 }
 
-TEST_F(FactoryAtmega16, DefaultFusesAreWrittenExceptWhatTheSerialInterfaceCannotChange) {
-    // The table's ATmega16 defaults are all ff; SPIEN (high fuse bit 5) stays programmed.
-    const std::string expected = opening(atmega16Greeting) +
-                                 "Write fuse bytes: ff ff ff\n"
-                                 "Fuse bytes: ff df ff\n" +
-                                 closing;
-    const ProgramRun r = run("ATmega16", {"-abc", "-gf"});
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(fuses()["low"], "ff");
-    EXPECT_EQ(fuses()["high"], "df");
-}
-
-TEST_F(SimulatedTarget, Atmega128DefaultFusesAreWrittenAndThenRecognised) {
-    setFuses("low=e1\nhigh=99\nextended=fd\nlock=ff\ncalibration=a7\n");
-    const std::string written = opening("Target ATmega128 responding - default fuses not set\n") +
-                                "Write fuse bytes: ff cb 8f\n"
-                                "Fuse bytes: ff cb 8f\n" +
+TEST_F(Commands, Atmega128FusesAreWrittenAndItsDefaultsThenRecognised) {
+    const std::string written = opening("ATmega128 responding - default fuses not set") +
+                                "Write fuse bytes: bf d9 fc\n"
+                                "Fuse bytes: fc d9 bf\n"
+                                "Write fuse bytes: ff cb 8f\n" +
                                 closing;
-    EXPECT_EQ(run("ATmega128", {"-a", "-gf"}).out, written);
-    const std::map<std::string, std::string> after = fuses();
-    EXPECT_EQ(after.at("low"), "8f");
-    EXPECT_EQ(after.at("high"), "cb");
-    EXPECT_EQ(after.at("extended"), "ff");
-
-    const std::string greeted =
-        opening("Target ATmega128 responding - default fuses set\n") + closing;
-    EXPECT_EQ(run("ATmega128", {"x"}).out, greeted);
+    // Only the low fuse differs from the defaults.
+    const std::string fuses = "low=8e\nhigh=cb\nextended=ff\nlock=ff\ncalibration=a7\n";
+    EXPECT_EQ(run("ATmega128", {"-pfa0xbf,0xd9,fc", "-gf", "-a"}, fuses).out, written);
+    EXPECT_EQ(chip(), "low=8f\nhigh=cb\nextended=ff\nlock=ff\ncalibration=a7\n");
+    EXPECT_EQ(run("ATmega128", {}, "").out,
+              opening("ATmega128 responding - default fuses set") + "\n-" + closing);
 }
 
-TEST_F(SimulatedTarget, AllThreeFusesAreWrittenOnAnAtmega128) {
-    const std::string expected = opening("Target ATmega128 responding - default fuses not set\n") +
-                                 "Write fuse bytes: bf d9 fc\n"
-                                 "Fuse bytes: fc d9 bf\n" +
-                                 closing;
-    EXPECT_EQ(run("ATmega128", {"-pfa0xbf,0xd9,fc", "-gf"}).out, expected);
-    EXPECT_EQ(fuses()["low"], "bf");
-    EXPECT_EQ(fuses()["high"], "d9");
-    EXPECT_EQ(fuses()["extended"], "fc");
-}
+TEST_F(Commands, AMissingOrUnrecognisedTargetIsSaidSoAndGivenNoDefaults) {
+    const std::string missing = opening("not responding to Enable Serial Programming command") +
+                                "Signature bytes: ff ff ff  Processor: Unrecognized signature\n"
+                                "Fuse lock byte ff\n" +
+                                closing;
+    EXPECT_EQ(run("ATmega16", {"-i", "-gl"}, factory, {}, "no-target").out, missing);
 
-TEST_F(FactoryAtmega16, OverlongWordsAreRefusedWhole) {
-    const std::string refusal =
-        "Command ignored: longer than 199 characters - use a shorter word or file name\n";
-    const std::string tooLong = "-mf" + std::string(197, 'x'); // 200 characters
-    const std::string fromArgs =
-        opening(atmega16Greeting) + refusal + "Calibration byte: a7\n" + closing;
-    EXPECT_EQ(run("ATmega16", {tooLong, "-gc"}).out, fromArgs);
-
-    // The e's of the long word are not taken as an exit command.
-    const std::string fromPrompt =
-        opening(atmega16Greeting) + "\n-" + refusal + "-Calibration byte: a7\n-" + closing;
-    const ProgramRun prompt = run("ATmega16", {}, "mf" + std::string(500, 'e') + " gc");
-    EXPECT_EQ(prompt.out, fromPrompt);
-    EXPECT_EQ(prompt.status, 0);
+    const std::string unrecognised =
+        opening("Processor Unrecognized but responding - default fuses not set") +
+        "Default fuses not written: target not recognised - check it with i\n"
+        "Signature bytes: 1e 94 7  Processor: Unrecognized signature\n" +
+        closing;
+    EXPECT_EQ(run("1e9407", {"-a", "-i"}, factory).out, unrecognised);
+    EXPECT_EQ(chip(), factory);
 }

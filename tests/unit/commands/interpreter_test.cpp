@@ -1,111 +1,107 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
-#include "image/hexfile.h"
+#include "device/device_commands.h"
 #include "scripted_target.h"
-#include "transfer/transfer.h"
 
-namespace q = quillon;
-using q::testing::Instruction;
-using q::testing::printed;
-using q::testing::ScriptedTarget;
+using namespace quillon;
+using namespace quillon::testing;
+using namespace std::string_literals;
 
 namespace {
 
-// The letters of the row a word runs, or "-" when it matches nothing.
-std::string runs(std::string_view word) {
-    const std::optional<q::CommandMatch> match = q::matchCommand(word);
-    return match ? std::string(match->entry->letters) : "-";
+// Whether the last lines changed were those of a release.
+bool endsReleased(const FakePort& port) {
+    const std::vector<std::pair<uint8_t, bool>> release{{7, true}, {6, true}, {3, true}, {2, true}};
+    const std::vector<std::pair<uint8_t, bool>> changes = port.lineChanges();
+    return changes.size() >= release.size() &&
+           std::equal(release.begin(), release.end(), changes.end() - 4);
 }
-
-const std::vector<std::pair<uint8_t, bool>> releaseLines{
-    {7, true}, {6, true}, {3, true}, {2, true}};
 
 } // namespace
 
 TEST(CommandMatching, FirstRowInTableOrderWinsWithoutRegardToCase) {
     const std::vector<std::pair<const char*, const char*>> cases{
-        {"gf1", "gf1"}, {"GF1", "gf1"},  {"gf1x", "gf1"},  {"gf3", "gf3"},  {"gfz", "gf"},
-        {"gf4", "gf"},  {"sfe", "sf"},   {"s", "s"},       {"status", "s"}, {"mfx", "mf"},
-        {"m", "m"},     {"pfa1", "pfa"}, {"PF1e1", "pf1"}, {"nvx", "nv"},   {"exit", "e"},
-        {"erase", "e"}, {"help", "h"},   {"abc", "a"},     {"V", "v"},      {"t2", "t2"},
-        {"", "-"},      {"p", "-"},      {"pf", "-"},      {"pf4", "-"},    {"n", "-"},
-        {"t", "-"},     {"t3", "-"},     {"g", "-"},       {"-h", "-"},     {"d", "-"}};
+        {"gf1", "gf1"},   {"GF1x", "gf1"}, {"gf3", "gf3"}, {"gf4", "gf"}, {"sfe", "sf"},
+        {"s", "s"},       {"status", "s"}, {"mfx", "mf"},  {"m", "m"},    {"pfa1", "pfa"},
+        {"PF1e1", "pf1"}, {"nvx", "nv"},   {"exit", "e"},  {"abc", "a"},  {"t2", "t2"},
+        {"DFx", "df"},    {"df", "df"},    {"ldX", "ld"},  {"", "-"},     {"p", "-"},
+        {"pf", "-"},      {"pf4", "-"},    {"n", "-"},     {"t", "-"},    {"t3", "-"},
+        {"g", "-"},       {"-h", "-"}};
     for (const auto& [word, letters] : cases) {
-        EXPECT_EQ(runs(word), letters) << word;
+        const std::optional<CommandMatch> match = matchCommand(word);
+        EXPECT_EQ(match ? std::string(match->entry->letters) : "-", letters) << word;
     }
-    for (const char* word : {"DFprog.hex", "Dfprog.hex", "dfprog.hex"}) {
-        EXPECT_EQ(q::matchCommand(word)->entry->run, &q::downloadFlash) << word;
-        EXPECT_EQ(q::matchCommand(word)->argument, "prog.hex") << word;
-    }
-    EXPECT_EQ(q::matchCommand("DE")->entry->run, &q::downloadEeprom);
-    EXPECT_EQ(q::matchCommand("ldX.HEX")->entry->run, &q::loadImage);
-    EXPECT_EQ(q::matchCommand("ldX.HEX")->argument, "X.HEX");
-    EXPECT_EQ(q::matchCommand("Uf")->entry->run, &q::uploadFlash);
-    EXPECT_EQ(q::matchCommand("ue")->entry->run, &q::uploadEeprom);
+    EXPECT_EQ(matchCommand("DFprog.HEX")->argument, "prog.HEX");
 }
 
-TEST(Framing, ConnectingCommandsConnectOnlyAReleasedTargetAndAlwaysRelease) {
-    ScriptedTarget target;
-    q::targetReleased = 1;
-    target.answerConnect(q::testing::atmega16);
-    target.answer({0xFF, 0x3C});
-    EXPECT_EQ(printed([] { EXPECT_EQ(q::interpretCommand("gl7"), 1); }), "Fuse lock byte ff\n");
-    std::vector<Instruction> expected = q::testing::connectInstructions();
-    expected.push_back({0x58, 0x00, 0x00, 0x00});
-    EXPECT_EQ(target.instructions(), expected);
-    EXPECT_EQ(q::currentDevice, 0);
-    EXPECT_EQ(q::targetReleased, 1);
-
-    target.clearSent();
-    q::targetReleased = 0; // held, as after the greeting
-    EXPECT_EQ(printed([] { (void)q::interpretCommand("GL"); }), "Fuse lock byte 3c\n");
-    EXPECT_EQ(target.instructions(), (std::vector<Instruction>{{0x58, 0x00, 0x00, 0x00}}));
-    EXPECT_EQ(target.port.lineChanges().back(), releaseLines.back());
-    EXPECT_EQ(q::targetReleased, 1);
-}
-
-TEST(Framing, MemoryCommandsConnectExceptLoad) {
-    for (const char* word : {"DF", "de", "uf", "UE", "ld"}) {
-        ScriptedTarget target;
-        q::targetReleased = 1;
-        target.answerConnect(q::testing::atmega16);
-        (void)printed([&] { (void)q::interpretCommand(word); });
-        const std::vector<Instruction> sent = target.instructions();
-        const bool connected =
-            !sent.empty() && sent.front() == q::testing::connectInstructions().front();
-        EXPECT_EQ(connected, word != std::string("ld")) << word;
-        EXPECT_EQ(q::targetReleased, 1) << word;
-        q::resetSettings();
-    }
-}
-
-TEST(Framing, OtherWordsNeverConnectButReleaseAHeldTarget) {
-    for (const char* word : {"v", "nv", "t4", "m", "q", "sf", "mf", "p", "pf4", "", "zzz"}) {
-        ScriptedTarget target; // held
-        (void)printed([&] { EXPECT_EQ(q::interpretCommand(word), 1); });
-        EXPECT_EQ(target.port.lineChanges(), releaseLines) << word;
-        target.clearSent();
-        const std::string out = printed([&] { (void)q::interpretCommand(word); });
-        EXPECT_TRUE(target.port.calls.empty()) << word << " touched a released target";
-        if (runs(word) == "-") {
-            EXPECT_EQ(out, "") << word;
+TEST(Framing, OnlyConnectingWordsConnectAndOnlyAReleasedTargetAndEveryWordReleases) {
+    const std::vector<std::pair<const char*, bool>> words{
+        {"gl", true},  {"DF", true}, {"de", true},   {"uf", true},   {"UE", true},
+        {"ld", false}, {"v", false}, {"sf1", false}, {"pf4", false}, {"", false}};
+    for (const auto& [word, connects] : words) {
+        for (const int released : {0, 1}) {
+            ScriptedTarget target({0x00, 0x1E, 0x94, 0x03}); // no enable echo: identified anyway
+            targetReleased = released;
+            (void)printed([&] { (void)interpretCommand(word); });
+            const bool connected = connects && released == 1;
+            const Log sent = target.log();
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), "ac530000"), connected)
+                << word << released;
+            EXPECT_EQ(currentDevice, connected ? 0 : -1) << word << released;
+            if (released == 1 && !connects) {
+                EXPECT_TRUE(target.port.calls.empty()) << word << " touched a released target";
+            } else {
+                EXPECT_TRUE(endsReleased(target.port)) << word << released;
+            }
+            resetSettings();
         }
     }
-    q::resetSettings();
 }
 
-TEST(Framing, OverlongWordsAreRefusedWholeWithOneLine) {
-    ScriptedTarget target; // held
-    const std::string out =
-        printed([] { (void)q::interpretCommand("sf1" + std::string(q::maxWordLength, '0')); });
-    EXPECT_EQ(out,
-              "Command ignored: longer than 199 characters - use a shorter word or file name\n");
-    EXPECT_EQ(q::targetReleased, 1);
-    const std::string longest = "sf" + std::string(q::maxWordLength - 3, '0') + "a";
-    EXPECT_EQ(printed([&] { (void)q::interpretCommand(longest); }), "Fill char=a\n");
-    q::resetSettings();
+TEST(Framing, TheDialogueEndsWithTheTargetReleased) {
+    ScriptedTarget held;
+    std::FILE* const empty = std::fopen("/dev/null", "r");
+    EXPECT_EQ(printed([&] { runPrompt(empty); }), "\n-");
+    std::fclose(empty);
+    EXPECT_TRUE(endsReleased(held.port));
+    held.port.calls.clear();
+    std::string name = "quillon";
+    std::array<char*, 1> argv{name.data()};
+    runArguments(1, argv.data());
+    EXPECT_TRUE(endsReleased(held.port));
+}
+
+TEST(Settings, LastThroughOtherCommandsAndResetRestoresOnlyTheCommandSettings) {
+    ScriptedTarget target;
+    for (const char* word : {"nv", "m", "t2", "sf12", "mfmis.hex", "lf/dev/null", "gl"}) {
+        (void)printed([&] { (void)interpretCommand(word); });
+    }
+    CommandSettingsRecord& s = CommandSettings;
+    EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.mismatchFileName,
+                       s.addressRecordType),
+              std::make_tuple('n', 'v', uint8_t{0x12}, uint8_t{1}, "mis.hex"s, 2));
+    std::FILE* const logFile = s.logFile;
+    ASSERT_NE(logFile, nullptr);
+    s.downloadFileName = s.uploadFileName = "x.hex";
+    s.trimUpload = 0;
+    lockEntryCount = 1;
+
+    resetSettings();
+    EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.downloadFileName,
+                       s.uploadFileName, s.logFileName, s.mismatchFileName),
+              std::make_tuple('v', 'n', uint8_t{0xFF}, uint8_t{0}, ""s, ""s, ""s, ""s));
+    EXPECT_EQ(std::tie(s.addressRecordType, s.trimUpload, s.logFile, lockEntryCount),
+              std::make_tuple(2, 0, logFile, 1));
+
+    std::fclose(logFile);
+    s = CommandSettingsRecord{};
+    lockEntryCount = 0;
 }

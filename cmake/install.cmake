@@ -1,0 +1,26 @@
+# What `cmake --install` puts under the prefix besides the program (src/) and its Linux io
+# library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the man
+# page and the user's documentation.
+if(WIN32)
+    return()
+endif()
+
+set(QUILLON_SIM_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillon/sim)
+if(TARGET io_sim)
+    install(TARGETS io_sim LIBRARY DESTINATION ${QUILLON_SIM_LIBDIR})
+    # The launcher finds the simulated library from its own folder, wherever the prefix is.
+    if(IS_ABSOLUTE ${CMAKE_INSTALL_BINDIR} OR IS_ABSOLUTE ${QUILLON_SIM_LIBDIR})
+        set(QUILLON_SIM_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/quillon/sim)
+    else()
+        file(RELATIVE_PATH relative /${CMAKE_INSTALL_BINDIR} /${QUILLON_SIM_LIBDIR})
+        set(QUILLON_SIM_DIR "$bin/${relative}")
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-sim.in
+        ${PROJECT_BINARY_DIR}/install/quillon-sim @ONLY)
+    install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-sim
+        DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/docs/quillon.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/wiring.svg
+    DESTINATION ${CMAKE_INSTALL_DOCDIR})
