@@ -40,7 +40,7 @@ struct ProgrammedChip : SimulatedChip {
     }
 };
 
-// The lines one upload of the blink program prints before its file's name.
+// The lines one upload of the blink program prints.
 std::string uploadOf(const std::string& path) {
     return "Read 16384 target flash bytes\nLast data value in buffer = " +
            [] {
@@ -50,7 +50,7 @@ std::string uploadOf(const std::string& path) {
                              static_cast<int>(blinkUploaded.size()));
                return std::string(text.data());
            }() +
-           "\n" + path;
+           "\nWrite Flash/EEPROM data to " + path + "\n";
 }
 
 } // namespace

@@ -223,6 +223,7 @@ TEST_F(PpdevTest, AnUnreachablePortIsReportedOnceAndReadsAsNothingPluggedIn) {
         FakeOs failing;
         failing.failures[c.call] = c.error;
         failing.wired = true; // a working adapter stays unseen without the port
+        // cppcheck-suppress danglingLifetime ; each pass points it at its own, before any use
         FakeOs::active = &failing;
         ParallelPorts unreachable(FakeOs::system);
         bindToProgramWith(unreachable);
