@@ -44,3 +44,28 @@ clean:
 .PHONY: bench
 bench: build
 	LD_LIBRARY_PATH=$(BUILD)/sim $(BUILD)/quillon_bench $(BUILD)/sim/libio.so
+
+# Static analysis of the whole tree: clang-tidy (checks in .clang-tidy) and cppcheck. Also run by
+# `make test` as the tests lint.clang-tidy and lint.cppcheck.
+.PHONY: lint
+lint: build
+	tests/lint/lint.sh clang-tidy $(BUILD)
+	tests/lint/lint.sh cppcheck $(BUILD)
+
+# The fuzzers (tests/fuzz), built by clang into $(BUILD)/fuzz, each run for FUZZ_SECONDS;
+# `make -j2 fuzz` runs two at a time. What they find lands in $(BUILD)/fuzz/findings/NAME/.
+# `make test` runs each for a few seconds.
+FUZZ_SECONDS ?= 600
+FUZZERS := hex_reader interpreter hex_roundtrip
+.PHONY: fuzz fuzz-build $(addprefix fuzz-,$(FUZZERS))
+fuzz: $(addprefix fuzz-,$(FUZZERS))
+fuzz-build: build
+	cmake --build $(BUILD) --target quillon_fuzzers
+$(addprefix fuzz-,$(FUZZERS)): fuzz-%: fuzz-build
+	tests/fuzz/run_fuzzer.sh $(BUILD)/fuzz $* $(FUZZ_SECONDS)
+
+# The soak run: 10000 mixed command words at the prompt against the simulated chip, watching
+# memory, file descriptors and every download's verification (about ten minutes).
+.PHONY: soak
+soak: build
+	tests/soak/soak.sh $(BUILD)

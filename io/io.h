@@ -10,7 +10,7 @@
 #ifndef QUILLON_IO_H
 #define QUILLON_IO_H
 
-#include <stdint.h>
+#include <stdint.h> // NOLINT(modernize-deprecated-headers): C programs include this too
 
 #if defined(_WIN32)
 #define IO_CALL __stdcall

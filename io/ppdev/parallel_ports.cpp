@@ -57,6 +57,7 @@ std::string explain(const PortSystem& system, const std::string& path, const cha
                "parport_pc and ppdev are not loaded (sudo modprobe -a parport_pc ppdev)";
     case EACCES:
     case EPERM: {
+        // cppcheck-suppress stlcstrConstructor ; deviceGroup takes a C string and returns a string
         const std::string group = system.deviceGroup(path.c_str());
         if (group.empty()) {
             return device + ": permission denied: join the group that owns it (see ls -l " + path +

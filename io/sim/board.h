@@ -58,6 +58,7 @@ class Board {
     [[nodiscard]] int16_t getPortBit(uint16_t port, uint8_t bit);
     [[nodiscard]] int16_t rightPortShift(uint16_t port, int16_t fill);
     [[nodiscard]] int16_t leftPortShift(uint16_t port, int16_t fill);
+    // NOLINTNEXTLINE(readability-convert-member-functions-to-static): an entry point like the rest
     [[nodiscard]] int16_t isDriverInstalled() const { return 1; }
 
     // The part on the board and its contents. Changing the chip directly bypasses the part's

@@ -1,6 +1,7 @@
 // Reading the board's configuration from the QUILLON_SIM_* variables.
 #include "sim/config.h"
 
+#include <array>
 #include <charconv>
 #include <cstdlib>
 
@@ -32,6 +33,33 @@ bool parseAddress(std::string_view text, uint32_t& address) {
     return error == std::errc{} && end == text.data() + text.size();
 }
 
+// The faults that take a count ("mute-after=N", "drop-page=N", "power-loss=N"): sets the count
+// and answers true when item names one of them, reporting a count that isn't a number from 1 on.
+bool countFault(std::string_view item, Faults& faults, Problems& problems) {
+    struct Named {
+        std::string_view name;
+        uint32_t Faults::*member;
+    };
+    static constexpr std::array<Named, 3> names{{{"mute-after=", &Faults::muteAfter},
+                                                 {"drop-page=", &Faults::dropPage},
+                                                 {"power-loss=", &Faults::powerLoss}}};
+    for (const Named& named : names) {
+        if (item.substr(0, named.name.size()) != named.name) {
+            continue;
+        }
+        uint32_t count = 0;
+        if (parseAddress(item.substr(named.name.size()), count) && count > 0) {
+            faults.*named.member = count;
+        } else {
+            problems.push_back("QUILLON_SIM_FAULTS: '" + std::string(item) +
+                               "' needs a count from 1 on, such as " + std::string(named.name) +
+                               "40; ignoring it");
+        }
+        return true;
+    }
+    return false;
+}
+
 const char* variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? value : nullptr;
@@ -54,6 +82,10 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             faults.noTarget = true;
         } else if (item == "slow") {
             faults.slow = true;
+        } else if (item == "miso-low") {
+            faults.misoLow = true;
+        } else if (item == "instant") {
+            faults.instant = true;
         } else if (item.substr(0, 6) == "stuck=") {
             uint32_t address = 0;
             if (parseAddress(item.substr(6), address)) {
@@ -63,9 +95,10 @@ Faults parseFaults(std::string_view list, Problems& problems) {
                                    "' needs a flash byte address in decimal or 0x hex, such as "
                                    "stuck=0x100; ignoring it");
             }
-        } else {
+        } else if (!countFault(item, faults, problems)) {
             problems.push_back("QUILLON_SIM_FAULTS: unknown fault '" + std::string(item) +
-                               "' (known: no-adapter, no-target, stuck=ADDR, slow); ignoring it");
+                               "' (known: no-adapter, no-target, stuck=ADDR, slow, miso-low, "
+                               "mute-after=N, drop-page=N, power-loss=N, instant); ignoring it");
         }
     }
     return faults;

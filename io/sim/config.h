@@ -15,6 +15,14 @@ struct Faults {
     bool noTarget = false;  // the adapter is there but nothing answers: MISO reads 1
     bool slow = false;      // every write and erase takes ten times the data sheet's time
     std::vector<uint32_t> stuckFlashBytes; // flash byte addresses that never change
+    bool misoLow = false;                  // MISO is shorted to ground: it always reads 0
+    uint32_t muteAfter = 0;                // nonzero: the part hangs after this many instructions
+    uint32_t dropPage = 0;  // nonzero: this flash page write (1 for the first) is lost
+    uint32_t powerLoss = 0; // nonzero: the supply fails during this instruction (1 for the
+                            // first) and returns at the next RESET pulse
+    // Not a fault: the part needs no time at all (awake at once after RESET, never busy, any
+    // RESET pulse counts), for in-process fuzzing whose delays are cut down to nothing.
+    bool instant = false;
 };
 
 struct Config {

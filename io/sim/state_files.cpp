@@ -96,7 +96,7 @@ bool loadFuses(const fs::path& path, const Part& part, Chip& chip, Problems& pro
                         : name == "high"        ? &chip.highFuse
                         : name == "extended"    ? &chip.extendedFuse
                         : name == "lock"        ? &chip.lock
-                        : name == "calibration" ? &chip.calibration[0]
+                        : name == "calibration" ? chip.calibration.data()
                                                 : nullptr;
         if (cell == nullptr || !goodValue) {
             problems.push_back("QUILLON_SIM_STATE: " + path.string() + ": can't use the line '" +

@@ -17,6 +17,12 @@
 //
 // Writes and erases keep the part busy for the data sheet's time (ten times that with the slow
 // fault); an instruction other than Poll RDY/BSY that arrives while busy is ignored.
+//
+// Faults (config.h): with miso-low MISO always reads 0; after mute-after=N instructions the part
+// hangs, acting on nothing and leaving MISO undriven; drop-page=N loses the Nth flash page write
+// (the part is busy as usual but the page keeps its contents); power-loss=N cuts the supply
+// during the Nth instruction, which is lost along with everything up to the next RESET pulse,
+// when the part powers up again (page buffers empty, awake 20 ms later).
 #pragma once
 
 #include <chrono>
@@ -76,6 +82,7 @@ class Target {
     void writeFuse(uint8_t& fuse, uint8_t value);
     void writeLock(uint8_t value);
     void flashChanged(uint32_t offset, uint32_t length);
+    [[nodiscard]] bool dead() const { return hung_ || unpowered_; }
 
     Part part_;
     Chip chip_;
@@ -83,6 +90,15 @@ class Target {
     std::unique_ptr<StateFiles> files_;
     std::vector<uint32_t> stuck_; // flash byte addresses that never change
     int timeScale_ = 1;
+    bool instant_ = false;
+    bool misoLow_ = false;
+    uint32_t muteAfter_ = 0;
+    uint32_t dropPage_ = 0;
+    uint32_t powerLoss_ = 0;
+    uint32_t instructions_ = 0; // instructions completed since the board was made
+    uint32_t pageWrites_ = 0;   // flash page writes carried out or dropped
+    bool hung_ = false;         // mute-after has struck: the part acts on nothing any more
+    bool unpowered_ = false;    // power-loss has struck and RESET hasn't been pulsed since
 
     // Pins and the serial logic.
     bool resetHigh_;

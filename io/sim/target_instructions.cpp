@@ -153,6 +153,12 @@ void Target::writeFlashPage(uint32_t word) {
     if (programmingLocked()) {
         return;
     }
+    if (++pageWrites_ == dropPage_) {
+        // The write is lost: the part is busy as usual, but the page keeps what it held.
+        std::fill(flashPage_.begin(), flashPage_.end(), uint8_t{0xFF});
+        startBusy(part_.flashPageWrite);
+        return;
+    }
     // Programming only clears bits: a page that wasn't erased ends up as old AND new.
     const uint32_t first = (word & ~(part_.flashPageWords() - 1)) * 2;
     for (uint32_t i = 0; i < part_.flashPageBytes; ++i) {

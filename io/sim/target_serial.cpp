@@ -8,7 +8,9 @@ namespace quillon::sim {
 Target::Target(Part part, Chip chip, const Faults& faults, Trace& trace,
                std::unique_ptr<StateFiles> files, bool resetHigh)
     : part_(std::move(part)), chip_(std::move(chip)), trace_(trace), files_(std::move(files)),
-      timeScale_(faults.slow ? 10 : 1), resetHigh_(resetHigh), resetLow_(Clock::now()),
+      timeScale_(faults.instant ? 0 : (faults.slow ? 10 : 1)), instant_(faults.instant),
+      misoLow_(faults.misoLow), muteAfter_(faults.muteAfter), dropPage_(faults.dropPage),
+      powerLoss_(faults.powerLoss), resetHigh_(resetHigh), resetLow_(Clock::now()),
       flashPage_(part_.flashPageBytes, 0xFF), eepromPage_(part_.eepromPageBytes, 0xFF) {
     std::copy_if(faults.stuckFlashBytes.begin(), faults.stuckFlashBytes.end(),
                  std::back_inserter(stuck_),
@@ -18,13 +20,17 @@ Target::Target(Part part, Chip chip, const Faults& faults, Trace& trace,
 void Target::resetChanged(bool high, bool sckHigh) {
     const Clock::time_point now = Clock::now();
     resetHigh_ = high;
+    if (hung_) {
+        return;
+    }
     if (high) {
         resetRose_ = now;
         return;
     }
-    if (now - resetRose_ < shortestResetPulse) {
+    if (!instant_ && now - resetRose_ < shortestResetPulse) {
         return; // a glitch: the part carries on where it was
     }
+    unpowered_ = false; // the supply is back: the part starts as after power-up
     // A real reset: the serial logic starts afresh, in step unless SCK was high.
     resetLow_ = now;
     awake_ = false;
@@ -41,20 +47,23 @@ void Target::resetChanged(bool high, bool sckHigh) {
 
 bool Target::awake() {
     if (!awake_) {
-        awake_ = Clock::now() - resetLow_ >= programmingEnableDelay;
+        awake_ = instant_ || Clock::now() - resetLow_ >= programmingEnableDelay;
     }
     return awake_;
 }
 
 bool Target::miso() {
-    if (resetHigh_ || !awake()) {
+    if (misoLow_) {
+        return false;
+    }
+    if (resetHigh_ || dead() || !awake()) {
         return true;
     }
     return (out_ & 0x80) != 0;
 }
 
 void Target::sckRising(bool mosi) {
-    if (resetHigh_) {
+    if (resetHigh_ || dead()) {
         return;
     }
     frame_ = (frame_ << 1) | (mosi ? 1U : 0U);
@@ -64,7 +73,7 @@ void Target::sckRising(bool mosi) {
 }
 
 void Target::sckFalling() {
-    if (resetHigh_) {
+    if (resetHigh_ || dead()) {
         return;
     }
     if (loadNext_) {
@@ -121,6 +130,16 @@ void Target::complete(uint32_t frame) {
     const bool ignored = !poll && (readWhileBusy_ || busy());
     readWhileBusy_ = false;
     trace_.instruction(frame, ignored);
+    ++instructions_;
+    if (powerLoss_ != 0 && instructions_ == powerLoss_) {
+        unpowered_ = true; // this instruction is lost, and so is what the part was doing
+        enabled_ = false;
+        busyPending_ = false;
+        return;
+    }
+    if (muteAfter_ != 0 && instructions_ == muteAfter_) {
+        hung_ = true; // the part carries this one out, then nothing more
+    }
     if (ignored) {
         return;
     }

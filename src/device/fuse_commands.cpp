@@ -29,8 +29,23 @@ void writeFuse(void (*write)(uint8_t), uint8_t value) {
     delayMicros(fuseWriteWaitMicros);
 }
 
+// Fuses are written only into a target that was recognised: one that doesn't answer can't be
+// checked afterwards, and another part's fuses mean other things.
+bool recognisedForWriting(const char* what) {
+    if (currentDeviceRecord() != nullptr) {
+        return true;
+    }
+    std::printf("%s not written: target not recognised - check the cable and the target's power, "
+                "then identify it with i\n",
+                what);
+    return false;
+}
+
 // "pf1" to "pf3": a value the user didn't give is never written.
 void programFuseByte(int n, void (*write)(uint8_t), std::string_view value) {
+    if (!recognisedForWriting("Fuse byte")) {
+        return;
+    }
     const std::optional<uint8_t> fuse = readHexByte(value);
     if (!fuse) {
         std::printf("Fuse byte %d not written: give its value in hexadecimal, as in pf%d%s\n", n, n,
@@ -99,6 +114,9 @@ bool parseFuseTriple(std::string_view text) {
 }
 
 void programAllFuses(std::string_view values) {
+    if (!recognisedForWriting("Fuse bytes")) {
+        return;
+    }
     if (!parseFuseTriple(values)) {
         std::printf("Fuse bytes not written: give low, high and extended fuse in hexadecimal, "
                     "separated by commas, as in pfae1,99,fd\n");

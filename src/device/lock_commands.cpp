@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands/hex_value.h"
+#include "device/device.h"
 #include "device/device_commands.h"
 #include "device/instructions.h"
 #include "link/link.h"
@@ -19,6 +20,12 @@ void programLockByte(std::string_view value) {
         return;
     }
     lockEntryCount = 0;
+    if (currentDeviceRecord() == nullptr) {
+        // Lock bits written blind could shut the programmer out of a chip it can't even read.
+        std::printf("Lock byte not written: target not recognised - check the cable and the "
+                    "target's power, then identify it with i\n");
+        return;
+    }
     const std::optional<uint8_t> lock = readHexByte(value);
     if (!lock) {
         std::printf("Lock byte not written: give its value in hexadecimal, as in pl3f\n");

@@ -83,10 +83,13 @@ class HexParser {
 
     HexLoad run() {
         HexLoad load;
-        for (int c = source_.next(); c != endOfInput; c = source_.next()) {
+        for (int c = next(); c != endOfInput && !sawNul_; c = next()) {
             if (c == ':' && !record(load)) {
                 break;
             }
+        }
+        if (sawNul_) {
+            load.status = HexLoadStatus::binary; // no text file holds a NUL
         }
         if (load.status == HexLoadStatus::loaded && source_.failed()) {
             load.status = HexLoadStatus::unreadable;
@@ -95,12 +98,18 @@ class HexParser {
     }
 
   private:
+    int next() {
+        const int c = source_.next();
+        sawNul_ = sawNul_ || c == 0;
+        return c;
+    }
+
     // Takes count characters (fewer at the end of the input) and converts them.
     std::optional<int32_t> field(std::size_t count) {
         std::array<char, 4> text{};
         std::size_t taken = 0;
         while (taken < count) {
-            const int c = source_.next();
+            const int c = next();
             if (c == endOfInput) {
                 break;
             }
@@ -165,6 +174,7 @@ class HexParser {
     int32_t length_ = 0;
     int32_t offset_ = 0;
     int32_t type_ = 0;
+    bool sawNul_ = false;
 };
 
 template <typename Source>
@@ -212,6 +222,11 @@ std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
                     "loaded, check its address records\n",
                     CommandSettings.downloadFileName.c_str(),
                     std::to_string(load.outsideAddress).c_str(), imageBufferBytes);
+        return std::nullopt;
+    case HexLoadStatus::binary:
+        std::printf("ERROR - %s is not an Intel HEX file (it holds binary data): file not loaded, "
+                    "give the .hex file\n",
+                    CommandSettings.downloadFileName.c_str());
         return std::nullopt;
     case HexLoadStatus::unreadable:
         std::printf("Can't read download file %s: file not loaded, check that it is a readable "

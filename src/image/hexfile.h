@@ -13,6 +13,7 @@ enum class HexLoadStatus {
     loaded,       // every data record lay inside ImageBuffer
     outsideImage, // a data record reached outside ImageBuffer; reading stopped there
     unreadable,   // the stream reported a read error
+    binary,       // the file holds a NUL byte: a binary file, not Intel HEX text
 };
 
 struct HexLoad {
@@ -29,7 +30,8 @@ struct HexLoad {
 // and converted as the C library's "%x" converts them; types 00, 01, 02 and 04 are handled,
 // others skipped; checksums are not checked; records after the end record still load. A field
 // that yields no number keeps the value it had in the record before (0 in a file's first
-// record); a data byte that yields no number is stored as the fill byte. Prints nothing.
+// record); a data byte that yields no number is stored as the fill byte. A NUL byte anywhere
+// marks a binary file given by mistake: reading stops and the load is refused. Prints nothing.
 [[nodiscard]] HexLoad readHexText(std::string_view text);
 // The same, reading a stream to its end; the stream stays open.
 [[nodiscard]] HexLoad readHexStream(std::FILE* stream);

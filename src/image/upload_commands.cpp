@@ -15,6 +15,16 @@ int32_t uploadLength(int32_t trimmed, int32_t memoryBytes) {
     return CommandSettings.trimUpload != 0 ? trimmed : memoryBytes;
 }
 
+// A read-back from a target that stopped answering is not its memory: the file (and whatever
+// it held before) is left alone.
+bool answeredThroughout() {
+    if (targetStillAnswers()) {
+        return true;
+    }
+    std::printf("ERROR - %s not written\n", CommandSettings.uploadFileName.c_str());
+    return false;
+}
+
 } // namespace
 
 void uploadFlash(std::string_view fileName) {
@@ -23,8 +33,10 @@ void uploadFlash(std::string_view fileName) {
         readBackFlash(currentDevice, device->flashBytes);
         const int32_t trimmed = trimTrailingErased(readBackSelector, device->flashBytes);
         std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
-        (void)writeHexFile(CommandSettings.uploadFileName,
-                           uploadLength(trimmed, device->flashBytes));
+        if (answeredThroughout()) {
+            (void)writeHexFile(CommandSettings.uploadFileName,
+                               uploadLength(trimmed, device->flashBytes));
+        }
     }
     resetSettings();
 }
@@ -34,8 +46,10 @@ void uploadEeprom(std::string_view fileName) {
     if (const DeviceRecord* device = recognisedTarget("EEPROM upload")) {
         readBackEeprom(currentDevice, device->eepromBytes);
         const int32_t trimmed = trimTrailingErased(readBackSelector, device->eepromBytes);
-        (void)writeHexFile(CommandSettings.uploadFileName,
-                           uploadLength(trimmed, device->eepromBytes));
+        if (answeredThroughout()) {
+            (void)writeHexFile(CommandSettings.uploadFileName,
+                               uploadLength(trimmed, device->eepromBytes));
+        }
     }
     resetSettings();
 }

@@ -56,6 +56,10 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
     if (CommandSettings.verifyMode == 'v') {
         std::printf("Read back target to verify\n");
         readBackFlash(currentDevice, device.flashBytes);
+        if (!targetStillAnswers()) {
+            printVerdict(buffersDiffer);
+            return;
+        }
         // Up to the image's end at least: pages that failed to program read back erased and
         // would otherwise fall outside the comparison.
         const int32_t compared =
@@ -80,6 +84,10 @@ void eepromDownload(const DeviceRecord& device, std::string_view fileName) {
     if (CommandSettings.verifyMode == 'v') {
         std::printf("Read back target to verify\n");
         readBackEeprom(currentDevice, device.eepromBytes);
+        if (!targetStillAnswers()) {
+            printVerdict(buffersDiffer);
+            return;
+        }
         // The EEPROM isn't erased, so bytes beyond the image keep older data: only the
         // image's own bytes are compared.
         printVerdict(compareBuffers(*length));

@@ -1,8 +1,10 @@
-// The memory commands' guard against a target that matched no row of the device table: its
-// memory sizes and page size are unknown, so nothing may be read, written or uploaded.
+// The memory commands' guards: against a target that matched no row of the device table (its
+// memory sizes and page size are unknown, so nothing may be read, written or uploaded), and
+// against one that stopped answering while a command ran.
 #include <cstdio>
 #include <string>
 
+#include "device/instructions.h"
 #include "transfer/transfer.h"
 
 namespace quillon {
@@ -15,6 +17,22 @@ const DeviceRecord* recognisedTarget(std::string_view command) {
                     std::string(command).c_str());
     }
     return device;
+}
+
+
+bool targetStillAnswers() {
+    // A read-back from a target that hung or lost its power reads 0xFF throughout, just like an
+    // erased memory: only the signature tells the two apart.
+    readSignature();
+    if (identifyDevice() == currentDevice) {
+        return true;
+    }
+    std::printf("ERROR - Target stopped answering (signature now %02x %02x %02x): check the cable "
+                "and the target's power, then repeat the command\n",
+                static_cast<unsigned>(targetSignature[0]),
+                static_cast<unsigned>(targetSignature[1]),
+                static_cast<unsigned>(targetSignature[2]));
+    return false;
 }
 
 } // namespace quillon

@@ -35,6 +35,11 @@ void readBackEeprom(int32_t device, int32_t length);
 // that `command` did nothing.
 [[nodiscard]] const DeviceRecord* recognisedTarget(std::string_view command);
 
+// After a read-back: reads the signature again and answers whether it still names the current
+// device; when not, prints that the target stopped answering (what was read back is then not
+// the target's memory).
+[[nodiscard]] bool targetStillAnswers();
+
 // "df": loads an Intel HEX file, programs it into flash and verifies it.
 void downloadFlash(std::string_view fileName);
 // "de": the same into EEPROM.

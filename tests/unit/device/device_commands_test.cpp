@@ -54,6 +54,7 @@ TEST(FuseAndLockCommands, EachWritesItsOwnFuseAndGivesTheChipItsWriteTime) {
 
 TEST(FuseAndLockCommands, ValuesTheUserDidNotGiveAreNeverWritten) {
     ScriptedTarget target;
+    currentDevice = 0;
     lockEntryCount = 1; // the next "pl" acts: it is counted even when it writes nothing
     const std::string out = printed([] {
         for (const char* text : {"", "e1", "e1,99", "e1,,fd", "zz,99,fd", "e1,99,", "e1,99,g"}) {
@@ -74,4 +75,26 @@ TEST(FuseAndLockCommands, ValuesTheUserDidNotGiveAreNeverWritten) {
     }
     EXPECT_EQ(count, 14) << out;
     EXPECT_EQ(lockEntryCount, 1);
+}
+
+// Such as one whose MISO line is stuck: it may take the writes, but nothing can be checked.
+TEST(FuseAndLockCommands, NothingIsWrittenIntoATargetThatWasNotRecognised) {
+    ScriptedTarget target;
+    lockEntryCount = 1;
+    const std::string out = printed([] {
+        programAllFuses("e1,99,fd");
+        for (const auto command : {programFuseByte1, programFuseByte2, programFuseByte3}) {
+            command("e1");
+        }
+        programDefaultFuses("");
+        programLockByte("3c");
+    });
+    EXPECT_EQ(target.log(), Log{});
+    std::istringstream lines(out);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_NE(line.find("not written: target not recognised"), std::string::npos) << line;
+    }
+    EXPECT_EQ(count, 6) << out;
+    EXPECT_EQ(lockEntryCount, 0);
 }

@@ -11,14 +11,14 @@ using namespace quillon::sim::testing;
 namespace {
 
 struct Connected {
-    explicit Connected(const std::string& device, Faults faults = {})
+    explicit Connected(const std::string& device, const Faults& faults = {})
         : board(config(device, faults)), programmer(board) {
         connected = programmer.connect();
     }
-    static Config config(const std::string& device, Faults faults) {
+    static Config config(const std::string& device, const Faults& faults) {
         Config config;
         config.device = device;
-        config.faults = std::move(faults);
+        config.faults = faults;
         config.keepTrace = true;
         return config;
     }
