@@ -69,7 +69,8 @@ TEST(TargetFaults, WithoutAnAnsweringTargetEveryCommandSaysSoAndNothingChanges) 
         }
         EXPECT_TRUE(has(run, "Default fuses not written: target not recognised"));
         for (const char* what : {"Lock byte", "Fuse bytes", "Fuse byte"}) {
-            EXPECT_TRUE(has(run, std::string(what) + " not written: target not recognised")) << what;
+            EXPECT_TRUE(has(run, std::string(what) + " not written: target not recognised"))
+                << what;
         }
         EXPECT_FALSE(has(run, "Write ")) << run.out;
         EXPECT_FALSE(fs::exists(upload));
@@ -92,6 +93,21 @@ TEST(TargetFaults, ATargetThatHangsWhileProgrammedFailsTheDownloadAndIsNotUpload
     EXPECT_FALSE(fs::exists(upload));
     EXPECT_EQ(chip.flash(), std::string(16384, '\xFF')); // erased, nothing programmed
     chip.expectConsistent();
+}
+
+TEST(TargetFaults, ATargetThatHangsDuringAnUploadLeavesTheFileAlone) {
+    // The read-back goes on against a silent part and reads 0xFF from there on: that is not
+    // the chip's memory, so the file keeps what it held.
+    ProgrammedChip chip;
+    const fs::path upload = chip.file("upload.hex");
+    q::testing::writeWholeFile(upload, "an earlier upload\n");
+    const ProgramRun run =
+        chip.run({"-uf" + upload.string()}, "mute-after=" + std::to_string(greeting + 1 + 100));
+    EXPECT_TRUE(has(run, "ERROR - Target stopped answering (signature now ff ff ff): check the "
+                         "cable and the target's power, then repeat the command\nERROR - " +
+                             upload.string() + " not written\n"))
+        << run.out;
+    EXPECT_EQ(q::testing::readWholeFile(upload), "an earlier upload\n");
 }
 
 TEST(TargetFaults, ATargetThatHangsBeforeTheEraseIsNotTakenForAnErasedChip) {
