@@ -1,23 +1,31 @@
 # Wraps CMake: `make` builds into build/, `make test` builds and runs every test (the normal
 # build and its AddressSanitizer+UBSan twins), `make demo` shows quillon on the simulated chip.
+# Each first installs the Debian packages it needs that are missing (tools/install-packages).
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo clean format windows
+.PHONY: all configure build test demo clean format windows
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+# The package purposes of tools/install-packages that a target needs, and the configure flags it
+# adds; `make test` sets both for the configure and build it depends on.
+PACKAGES = build
+TEST_PACKAGES ?= build test analysis windows
+CONFIGURE_FLAGS =
 
-build: $(BUILD)/CMakeCache.txt
+# Configuring again is cheap and picks up a changed CMAKE_FLAGS or newly installed packages.
+configure:
+	tools/install-packages $(PACKAGES)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(CONFIGURE_FLAGS)
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The 32-bit Windows build (quillon.exe and the simulated target as io.dll) needs Debian's
 # MinGW-w64 cross compiler; `make test` builds it too when the compiler is there, for the Wine test.
 WINDOWS_BUILD ?= build-win32
-MINGW := $(shell command -v i686-w64-mingw32-g++ 2>/dev/null)
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQUILLON_TESTS=OFF
@@ -25,11 +33,19 @@ $(WINDOWS_BUILD)/CMakeCache.txt:
 windows: $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
-test: build $(if $(MINGW),windows)
-	cd $(BUILD) && ctest --output-on-failure --no-label-summary -j $(JOBS)
+# The tests are configured on even where an earlier configure went without them for lack of
+# GoogleTest. The cross compiler may have just been installed, hence the check in the recipe.
+test: PACKAGES = $(TEST_PACKAGES)
+test: CONFIGURE_FLAGS = -DQUILLON_TESTS=ON
+test: build
+	if command -v i686-w64-mingw32-g++ >/dev/null; then $(MAKE) windows; fi
+	cd $(BUILD) && ctest --output-on-failure --no-label-summary --no-tests=error -j $(JOBS)
 
-# The simulated ATmega16 keeps its memories and fuses in $(BUILD)/demo-chip between demos.
-demo: build
+# Only what the demo runs: the program and the simulated target (sim/libio.so; CMake writes its
+# launcher quillon-sim while configuring). The simulated ATmega16 keeps its memories and fuses in
+# $(BUILD)/demo-chip between demos.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quillon io_sim
 	mkdir -p $(BUILD)/demo-chip
 	QUILLON_SIM_STATE=$(BUILD)/demo-chip $(BUILD)/quillon-sim \
 		-dfexamples/blink.hex -uf$(BUILD)/demo-chip/upload.hex -s </dev/null
