@@ -12,7 +12,7 @@ namespace quillon {
 
 void printBanner() {
     std::printf("Quillon Programming Utility V0.97\n");
-    std::printf("Copyright (c) the quillon developers; free software, see README.md\n");
+    std::printf("Copyright (c) the quillon developers; free software under the MIT license, see LICENSE\n");
     std::printf("Type 'e' to exit, 'p' to pause, 'h' for help)\n\n");
 }
 

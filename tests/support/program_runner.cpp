@@ -84,7 +84,7 @@ std::string withoutDelayValue(const std::string& out) {
 
 std::string bannerText() {
     return "Quillon Programming Utility V0.97\n"
-           "Copyright (c) the quillon developers; free software, see README.md\n"
+           "Copyright (c) the quillon developers; free software under the MIT license, see LICENSE\n"
            "Type 'e' to exit, 'p' to pause, 'h' for help)\n\n";
 }
 
