@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Wraps CMake: `make` builds into build/, `make test` builds and runs every test (the normal
 # build and its AddressSanitizer+UBSan twins), `make demo` shows quillon on the simulated chip.
 # Each first installs the Debian packages it needs that are missing (tools/install-packages).

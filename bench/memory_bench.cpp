@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How long the memory commands take, and how much of it is the programmer's own work rather than
 // the fixed waits the chip needs: a full-flash "df" with verification and a full-flash "uf" on
 // a simulated ATmega128, each from start-up to release, and reading and writing a 128 KiB

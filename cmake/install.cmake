@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts under the prefix besides the program (src/) and its Linux io
 # library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the man
 # page and the user's documentation.

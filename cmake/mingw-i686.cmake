@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (packages g++-mingw-w64-i686 and
 # mingw-w64-i686-dev): cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake, or `make windows`.
 set(CMAKE_SYSTEM_NAME Windows)

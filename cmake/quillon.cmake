@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers shared by the subsystems' CMakeLists.
 
 # quillon_core_sources(file...): adds sources to the program's core library. Each folder of src/

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows build's io.dll: the simulated target, beside quillon.exe (LoadLibraryA looks in the
 # program's folder first) and exporting its __stdcall entry points undecorated (SetPortBit, not
 # SetPortBit@8), the names the program resolves with GetProcAddress.

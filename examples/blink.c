@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* blink: the example program of quillon's demo, for an ATmega16 on its factory clock (the
  * internal 1 MHz oscillator). It counts on port B, so an LED on PB0 blinks twice a second and
  * LEDs on PB1..PB7 show the count in binary.

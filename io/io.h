@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port-I/O library "io": bit and byte access to PC I/O ports.
 //
 // quillon loads this library by name at run time (io.dll on Windows, libio.so elsewhere) and

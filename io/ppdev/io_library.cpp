@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The io library's thirteen entry points for Linux, over the parallel ports at the standard
 // addresses (see parallel_ports.h). A port is opened and claimed on its first use and released
 // and closed when the library is unloaded (or the process ends), by the destructor of Ports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parallel ports over ppdev: claim on first use, a shadow of the data register so that one
 // bit changes with a single write, and a port that can't be reached reads as one with nothing
 // plugged in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux parallel-port backend of the io library: the standard PC port addresses mapped onto
 // the kernel's ppdev devices (/dev/parportN), with the port opened and claimed on first use.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/adapter.h"
 
 namespace quillon::sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programming adapter on the parallel port, line by line.
 //
 // Data port 888 is eight output latches:

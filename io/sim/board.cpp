@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board: a part chosen by the configuration, its state folder, and the port entry points.
 #include "sim/board.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A simulated programming adapter with an ATmega on it: what the io library stands for when no
 // hardware is there. This is the in-process API; the shared library (build/sim/libio.so) makes
 // one Board from the environment when it is loaded and forwards its entry points to it, and

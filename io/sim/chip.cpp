@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/chip.h"
 
 namespace quillon::sim {

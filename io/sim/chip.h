@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contents of a simulated ATmega: its memories, fuses, lock byte and calibration bytes.
 #pragma once
 

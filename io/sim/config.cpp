@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the board's configuration from the QUILLON_SIM_* variables.
 #include "sim/config.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a simulated board is set up: which part sits on it, where its memories live between runs,
 // which faults to inject and where to trace. The shared library reads it from the environment
 // (QUILLON_SIM_DEVICE, QUILLON_SIM_STATE, QUILLON_SIM_FAULTS, QUILLON_SIM_TRACE); tests fill it in.

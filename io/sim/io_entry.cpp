@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The io library's thirteen entry points over one simulated board. The board is made from the
 // QUILLON_SIM_* variables when the library is loaded; whatever it can't use is reported on
 // standard error, one line each, and replaced by something safe.

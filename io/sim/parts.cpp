@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data-sheet facts of the seven parts.
 #include "sim/parts.h"
 

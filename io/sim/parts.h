@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the simulated target knows about each ATmega it can be: signature, memory geometry,
 // write times and factory fuses, as the data sheets give them. The simulator keeps its own copy
 // of these facts so that it can't share a mistake with the programmer's device table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a chip from its state folder and writing every change through to it.
 #include "sim/state_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state folder (QUILLON_SIM_STATE) that keeps a chip between runs: flash.bin and eeprom.bin
 // hold raw images of the whole memories, fuses.txt holds lines such as "low=e1" for the low,
 // high and extended fuse, the lock byte and calibration byte 0. Every change is handed to the

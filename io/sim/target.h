@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated ATmega in serial programming mode, as its data sheet tells it.
 //
 // Pins: while RESET is high the part runs its program and takes no notice of SCK; MISO is then

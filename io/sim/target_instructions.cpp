@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the target does with each serial programming instruction. Bytes are named b1 to b4 in
 // the order they arrive; addresses wrap at the memory's size, as the part ignores the address
 // bits it doesn't have.

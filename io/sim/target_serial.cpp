@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The target's pins and its serial shift register.
 #include "sim/target.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event trace (QUILLON_SIM_TRACE): one line per event, each starting with the microseconds
 // since the board was made (when the io library was loaded): "reset 0" or "reset 1" when the
 // target's RESET changes, and each completed instruction as its four bytes in lower-case hex

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, the target dialogue, the command interpreter and the command settings.
 #pragma once
 

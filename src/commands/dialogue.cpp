@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The target dialogue: the greeting, then the command words from the command line or the
 // prompt.
 #include <cstdio>

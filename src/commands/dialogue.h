@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces of the target dialogue: the command table and how a word is matched against it,
 // the prompt's word reader, the greeting and the two ways of taking command words.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help text of the "h" command.
 #include <array>
 #include <cstdio>

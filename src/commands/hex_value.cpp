@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "%x"-style reader of hexadecimal numbers typed by the user.
 #include "commands/hex_value.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a hexadecimal number typed by the user, as the commands "sf", "pl", "pf1" to "pf3"
 // and "pfa" take it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command interpreter: the ordered command table, prefix matching, and connecting and
 // releasing the target around each word.
 #include <array>

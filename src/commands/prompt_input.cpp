@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the prompt's command words from standard input.
 #include "commands/commands.h"
 #include "commands/dialogue.h"

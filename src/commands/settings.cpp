@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command settings' reset.
 #include "commands/commands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings commands and the exit command.
 #include "commands/settings_commands.h"
 

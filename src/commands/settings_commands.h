@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interpreter's own commands: the settings words, help and exit. Each takes the text after
 // its command letters; those without an argument ignore it.
 #pragma once

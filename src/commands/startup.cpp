@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and shutdown: bind the port library, calibrate the delay, fill the device table,
 // print the banner, test for the adapter, hand over to the target dialogue, then the closing
 // line and the key wait.

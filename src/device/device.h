@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The supported devices, identification of the attached target, and connecting to it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands that read or change the target's configuration: lock byte, fuse bytes,
 // calibration byte, identification and the status report. Each takes the text after its command
 // letters (possibly empty); those without an argument ignore it. The interpreter connects the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The supported devices, one row each.
 #include "device/device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuse commands: "gf1", "gf2", "gf3", "gf", "a", "pfa", "pf1", "pf2", "pf3".
 //
 // FuseTriple's cells after readFuses hold extended, high, low (cells 1, 2, 3); the user's fuse

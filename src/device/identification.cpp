@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Recognising the target by its signature, connecting to it, and the default-fuse check.
 #include "device/device.h"
 #include "device/instructions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial programming instructions, byte for byte as the ATmega data sheets give them.
 #include "device/instructions.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial programming instructions of the ATmega, four bytes each, clocked over the link.
 // None of them waits or checks the target's answer; the target must be held in programming mode.
 #pragma once

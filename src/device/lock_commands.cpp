@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lock byte commands "gl" and "pl".
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calibration, identification and status commands: "gc", "i", "s".
 #include <cstdio>
 

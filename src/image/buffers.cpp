@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Filling, comparing and trimming the image and read-back buffers.
 #include <algorithm>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lenient Intel HEX reader: records are found by their ':' alone, their fields are taken
 // by count whatever the characters are, and converted the way "%x" converts a short string.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Intel HEX writer: ReadBackBuffer as 16-byte data records, an extended address record at
 // every 64 KiB boundary, and the end record.
 #include <algorithm>

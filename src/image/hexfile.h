@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Intel HEX reader and writer, and the load and upload commands.
 #pragma once
 

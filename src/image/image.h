@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image and read-back buffers, their comparison and trimming.
 #pragma once
 

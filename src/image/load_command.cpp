@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "ld": loads an Intel HEX file into ImageBuffer without touching the target.
 #include "commands/commands.h"
 #include "image/hexfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
 // its erased tail, to an Intel HEX file.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The adapter's lines: the loop-back test, driving the target into programming mode and out
 // again, and clocking bytes over SCK, MOSI and MISO. Every line change is one single-bit write
 // to the data port; no step writes the port as a whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Binding the io port library: load it by name and resolve its thirteen entry points.
 #include <cstdlib>
 

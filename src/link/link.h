@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link to the target: the bound port library, the adapter's lines on the parallel port, the
 // calibrated microsecond delay, programming-mode entry and release, and byte transfer.
 #pragma once

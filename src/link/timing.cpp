@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calibrated busy-wait delay.
 #include <algorithm>
 #include <chrono>

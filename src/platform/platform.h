@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thin operating-system layer: loading a library by name, the process clock, the console
 // key test and whether standard error is a terminal. Everything that differs between Windows and
 // POSIX lives behind these functions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the platform layer: dlopen, the monotonic clock, and poll() on standard input.
 #include "platform/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the platform layer: LoadLibraryA, the tick count, and the console key test.
 #include "platform/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress bar: "Reading flash [#######.........] 6144/16384 bytes  37%  0:04".
 #include "platform/progress.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A one-line progress bar for long transfers, drawn on standard error only when standard error is
 // a terminal, and wiped when the work is done. Standard output is never touched, so the
 // program's printed lines stay exactly as they are. One transfer loop calls start once,

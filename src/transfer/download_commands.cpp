@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The download commands: "df" loads an Intel HEX file, erases the chip, programs the flash and
 // verifies it; "de" does the same for the EEPROM, without erasing.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the EEPROM byte by byte from ImageBuffer.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Programming the flash page by page from ImageBuffer.
 #include <algorithm>
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Copying the target's flash and EEPROM into ReadBackBuffer, one instruction per byte.
 #include <algorithm>
 #include <cstdio>

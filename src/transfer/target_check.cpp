@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memory commands' guards: against a target that matched no row of the device table (its
 // memory sizes and page size are unknown, so nothing may be read, written or uploaded), and
 // against one that stopped answering while a command ran.

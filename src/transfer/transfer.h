@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the target's memories back, programming them, and the download commands.
 #pragma once
 

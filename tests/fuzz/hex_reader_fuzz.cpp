@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Intel HEX reader fed arbitrary bytes (the first one is the fill byte). Besides the
 // sanitizers and the bounds-checked buffers, each input is checked against a plain reading of
 // the reader's rules that converts its fields with sscanf's "%x" itself: the same image, the same

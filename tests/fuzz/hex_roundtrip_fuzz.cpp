@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Intel HEX writer and reader in a round trip: random bytes of a random length (up to the
 // whole ImageBuffer, often near a 64 KiB boundary) written with either kind of address record
 // read back as the same bytes with the same load length, and every line of the file is a

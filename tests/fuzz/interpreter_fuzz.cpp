@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command interpreter fed arbitrary words against the simulated adapter and ATmega, in
 // process. An input is four header bytes and then the words, one a line:
 //   byte 0: the part (ATmega48, ATmega88, ATmega16, or an unrecognised signature)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs one fuzzer for a bounded time: run_fuzzer.sh FUZZ_BUILD_DIR NAME SECONDS [libFuzzer flags].
 # The committed seeds in tests/fuzz/corpus/NAME are read, never written; what the fuzzer finds
 # goes to FUZZ_BUILD_DIR/corpus/NAME (kept between runs) and crash files to

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Static analysis of the whole tree: lint.sh clang-tidy|cppcheck BUILD_DIR.
 #   clang-tidy: every source file of the build's compile_commands.json (and of the fuzz tree's,
 #               BUILD_DIR/fuzz, when it has been configured), with the checks of .clang-tidy.

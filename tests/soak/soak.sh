@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The soak run: soak.sh BUILD_DIR [WORDS]. Feeds the prompt of the program on the simulated
 # ATmega48 (BUILD_DIR/quillon-sim) WORDS mixed command words (10000 by default): settings,
 # reads of fuses, lock, calibration, signature and memories, uploads, and downloads of a small

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_port.h"
 
 #include "link/link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A recording fake of the io port library for in-process tests. While a FakePort lives, its
 // entry points fill PortLibrary's slots. It keeps the data port's latch, models the adapter's
 // loop-back wires (status bit 5 follows data bit 0, status bit 7 reads the inverse of data

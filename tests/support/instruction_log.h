@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decodes what a FakePort saw into the instructions sent to the target, one string of eight
 // lower-case hex digits per four-byte instruction, with the waits between them where they came.
 #pragma once

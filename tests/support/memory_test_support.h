@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the memory tests: a scratch folder, whole files, and a fresh start of the
 // process-wide state.
 #pragma once

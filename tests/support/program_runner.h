@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built program (or any program) as a child process for end-to-end tests: arguments,
 // extra environment, standard input, a time limit; captures standard output and error (the
 // latter from a pipe, or from a terminal as a user's console would show it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A simulated chip kept in a state folder of its own, for end-to-end tests that run the built
 // program on build/sim/libio.so: the folder, the chip's files, a run of the program with the
 // chip's part and faults, and a check that the state files are whole and agree with what the

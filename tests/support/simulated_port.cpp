@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulated_port.h"
 
 #include <stdexcept>

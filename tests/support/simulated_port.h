@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plugs a simulated adapter and ATmega (io/sim) into the programmer's port-library slots for
 // in-process tests: while a SimulatedPort lives, every PortLibrary entry point of src/link/link.h
 // reaches its board, as the shared library sim/libio.so would. Link the test with quillon_sim and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wait_recorder.h"
 
 #include "fake_port.h"

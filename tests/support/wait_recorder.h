@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests that call quillon_record_waits link with delayMicros wrapped (-Wl,--wrap): every wait is
 // recorded with the number of port calls made before it, and none is actually waited.
 #pragma once

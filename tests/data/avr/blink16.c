@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A small ATmega16 program for the programmer's tests: blinks PB0 and counts its blinks in
    EEPROM. Built by build.sh with avr-gcc and avr-libc; blink16.hex is the flash image,
    blink16_eeprom.hex the EEPROM image. */

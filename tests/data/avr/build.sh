@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Rebuilds the test programs' Intel HEX files and raw images with Debian's gcc-avr, avr-libc
 # and binutils-avr (apt-get install gcc-avr avr-libc binutils-avr). The outputs are committed,
 # so the tests don't need the toolchain.

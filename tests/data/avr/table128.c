@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* An ATmega128 program whose flash image is larger than 64 KiB: four 16 KiB tables of
    program-memory data that main() sums onto PORTA. Built by build.sh into table128.hex, whose
    records cross the first 64 KiB boundary. */

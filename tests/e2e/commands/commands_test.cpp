@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The target dialogue and the configuration commands as a user sees them, run against the
 // simulated adapter and ATmega (build/sim/libio.so), whose fuses, lock and calibration byte live
 // in fuses.txt of its state folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults of the target and the cable, injected by the simulator, against the built program:
 // every command that touches the target ends in a clear message or a failed verification,
 // never in "Target matches" on a chip that doesn't hold the file, never in a crash, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bad input from the file system against the built program on a simulated ATmega16 that holds
 // a program: files that are missing, unreadable, folders, binary, huge or cut short, and upload
 // paths that can't be written. Each gives its message, the chip and existing files keep their

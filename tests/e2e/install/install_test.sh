@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix: bin/quillon with its Linux io library beside it
 # (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the wiring
 # drawing, and the man page, which man shows without warnings and which names every command.

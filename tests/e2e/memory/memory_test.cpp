@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memory commands as a user runs them: the built program on the simulated adapter and chip
 // (build/sim/libio.so), whole transcripts, the chip's state folder and its event trace.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress bar as a user sees it: a flash download on the simulated chip draws and wipes the
 // bar when standard error is a terminal, draws nothing on a pipe, and never touches standard
 // output.

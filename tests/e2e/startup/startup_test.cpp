@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up as a user sees it when the adapter can't be reached: unplugged (the simulated one),
 // no parallel port (the Linux library beside the program), no io library, or one without the
 // entry points the programmer calls.

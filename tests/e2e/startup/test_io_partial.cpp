@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An io library that lacks GetPortBit: the program must not call through the missing slot.
 #include "io.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows build under Wine: quillon.exe is a statically linked PE32 console program; with the
 # simulated io.dll beside it, it greets a simulated ATmega16, downloads a HEX file into flash and
 # uploads it again as a text file with CR LF line ends, and its closing key wait ends when a key

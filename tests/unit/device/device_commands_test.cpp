@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identifying the target, and what the fuse and lock commands send (their texts and their effect
 // on a chip are checked end to end).
 #include <gtest/gtest.h>

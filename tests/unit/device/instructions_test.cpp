@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instructions that commands issue are checked through the simulated chip, which decodes them
 // as the data sheets do: the end-to-end command and memory tests. Here: those no command issues.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A target on the fake port: it answers reading instructions with queued bytes (0x00 once they
 // run out), and what the programmer sent is decoded into instructions with the waits between
 // them (waits are recorded, not waited). Output printed meanwhile can be captured.

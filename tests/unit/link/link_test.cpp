@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The adapter's lines, byte transfer and the calibrated delay against the recording fake port.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console key test with a pipe standing in for standard input.
 #include <gtest/gtest.h>
 

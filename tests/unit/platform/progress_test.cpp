@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress bar with a hand-driven clock and its output collected in a string.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux parallel-port backend against a fake operating system that models the port's
 // registers and logs every call: "open /dev/parport0; PPWDATA c1; PPRSTATUS -> 80; ".
 #include <gtest/gtest.h>

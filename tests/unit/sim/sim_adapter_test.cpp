@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The adapter's lines on the parallel port and the io entry points' port semantics.
 #include <gtest/gtest.h>
 

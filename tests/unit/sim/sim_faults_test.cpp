@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The faults that hardening tests inject: MISO stuck low, a part that hangs, a lost page write,
 // a power loss, and the instant timing of in-process fuzzing.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The launcher build/quillon-sim: it runs the program beside it with the simulated io library.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared library build/sim/libio.so loaded through the programmer's own binding, and the
 // in-process SimulatedPort, both driven by quillon's link and instruction code.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Flash, EEPROM, fuses and lock byte as a programmer sees them through the instructions.
 #include <gtest/gtest.h>
 

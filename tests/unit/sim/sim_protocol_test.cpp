@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entering programming mode and the serial link: what the simulated part accepts, when it
 // echoes, and which programmer mistakes it notices.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration: the state folder that keeps a chip between runs, and the fault list.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "test_programmer.h"
 
 #include <thread>

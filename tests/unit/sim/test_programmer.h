@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A tiny bit-banging programmer for the simulator's tests, written from the adapter's wiring
 // and the data sheet rather than from quillon's own link code, so that the simulator is checked
 // against the hardware's rules and not against the program it serves. Its faults can be switched
