@@ -8,6 +8,17 @@
 
 namespace quillon {
 
+// The bits of each fuse and of the lock byte that a write over the serial interface can change:
+// a read-back after a write is compared on these bits only. Zero where the byte doesn't exist.
+struct WritableBits {
+    uint8_t extendedFuse = 0x00;
+    uint8_t highFuse = 0xDF; // all but SPIEN
+    uint8_t lowFuse = 0xFF;
+    uint8_t lock = 0x3F; // lock bits 5..0 (LB2:1 and the boot lock bits)
+
+    [[nodiscard]] bool operator==(const WritableBits&) const = default;
+};
+
 // One supported device.
 struct DeviceRecord {
     std::string_view name;       // as printed, e.g. "ATmega16"
@@ -22,6 +33,7 @@ struct DeviceRecord {
     int32_t spare = 4;
     int32_t flashBytes = 0;
     int32_t eepromBytes = 0;
+    WritableBits writable{};
 
     [[nodiscard]] uint8_t defaultExtendedFuse() const { return defaultFuses[0]; }
     [[nodiscard]] uint8_t defaultHighFuse() const { return defaultFuses[1]; }
