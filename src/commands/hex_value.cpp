@@ -57,6 +57,19 @@ std::optional<uint32_t> readHexNumber(std::string_view text) {
 }
 
 std::optional<uint8_t> readHexByte(std::string_view text) {
+    // A typed "0x" with no digit after it is no value at all, not the 0 that "%x" makes of it:
+    // written as a fuse or lock byte, that 0 would lock the chip or stop its clock.
+    std::size_t at = 0;
+    while (at < text.size() && isSpace(text[at])) {
+        ++at;
+    }
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        ++at;
+    }
+    if (at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
+        (at + 2 == text.size() || !digitValue(text[at + 2]))) {
+        return std::nullopt;
+    }
     const std::optional<uint32_t> value = readHexNumber(text);
     if (!value) {
         return std::nullopt;

@@ -15,8 +15,9 @@ namespace quillon {
 // nothing when no digit was read. "0x" without digits after it reads as 0.
 [[nodiscard]] std::optional<uint32_t> readHexNumber(std::string_view text);
 
-// The same, keeping the low eight bits of the number, or nothing when no digit was
-// read. However long the number, its low eight bits are those of its last two digits.
+// A value typed by the user: the same, keeping the low eight bits of the number, or nothing when
+// no digit was read or when a 0x prefix has no digit after it ("0x", "0xq"). However long the
+// number, its low eight bits are those of its last two digits.
 [[nodiscard]] std::optional<uint8_t> readHexByte(std::string_view text);
 
 } // namespace quillon

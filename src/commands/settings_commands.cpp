@@ -30,6 +30,8 @@ void setMismatchFileName(std::string_view fileName) {
 void setFillByte(std::string_view value) {
     if (const std::optional<uint8_t> fill = readHexByte(value)) {
         CommandSettings.fillByte = *fill;
+    } else if (!value.empty()) {
+        std::printf("Fill char not changed: give it in hexadecimal, as in sf00\n");
     }
     std::printf("Fill char=%x\n", static_cast<unsigned>(CommandSettings.fillByte));
 }
