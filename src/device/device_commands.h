@@ -14,6 +14,17 @@ namespace quillon {
 // release: the target ignores what arrives while it is still writing.
 inline constexpr int32_t fuseWriteWaitMicros = 9500;
 
+// The lock byte's mode bits LB2:1 (bits 1 and 0): 11 locks nothing; 10 disables further
+// programming of flash, EEPROM and fuses; 00 also disables reading them back (reads answer ff).
+// Any mode but 11 is taken as locked for writing. Only a chip erase sets them back to 11.
+inline constexpr uint8_t lockModeBits = 0x03;
+[[nodiscard]] constexpr bool writesLocked(uint8_t lock) {
+    return (lock & lockModeBits) != lockModeBits;
+}
+[[nodiscard]] constexpr bool readsLocked(uint8_t lock) {
+    return (lock & lockModeBits) == 0;
+}
+
 // "pl" entries since the last one that wrote: 0 or 1 between commands.
 inline int32_t lockEntryCount = 0;
 

@@ -3,6 +3,7 @@
 //
 // FuseTriple's cells after readFuses hold extended, high, low (cells 1, 2, 3); the user's fuse
 // byte 1 is the low fuse, 2 the high and 3 the extended fuse.
+#include <array>
 #include <cstdio>
 
 #include "commands/hex_value.h"
@@ -23,11 +24,53 @@ unsigned shown(uint8_t value) {
     return value;
 }
 
+// A fuse as its commands write it: its number in the messages, its instructions and the bits of
+// it that a serial write can change (in the device row).
+struct Fuse {
+    int number;
+    void (*write)(uint8_t);
+    uint8_t (*read)();
+    uint8_t WritableBits::*bits;
+};
+
+constexpr Fuse lowFuse{1, writeFuseLow, readFuseLow, &WritableBits::lowFuse};
+constexpr Fuse highFuse{2, writeFuseHigh, readFuseHigh, &WritableBits::highFuse};
+constexpr Fuse extendedFuse{3, writeFuseExtended, readFuseExtended, &WritableBits::extendedFuse};
+
+// A fuse write and what the chip holds afterwards.
+struct FuseWrite {
+    const Fuse* fuse;
+    uint8_t written;
+    uint8_t read;
+};
+
 // Every fuse write is followed by the chip's write time, so that the next instruction (or the
-// release) does not arrive while the chip is still busy and ignoring it.
-void writeFuse(void (*write)(uint8_t), uint8_t value) {
-    write(value);
+// release) does not arrive while the chip is still busy and ignoring it; then the fuse is read
+// back, since a locked chip ignores the write.
+FuseWrite writeFuse(const Fuse& fuse, uint8_t value) {
+    fuse.write(value);
     delayMicros(fuseWriteWaitMicros);
+    return {&fuse, value, fuse.read()};
+}
+
+// After the command's "Write ..." line: an error line for a fuse that doesn't read back as
+// written on its writable bits.
+void checkReadBack(const FuseWrite& write) {
+    const DeviceRecord* device = currentDeviceRecord();
+    const uint8_t writable = device != nullptr ? device->writable.*(write.fuse->bits) : 0xFF;
+    if (((write.read ^ write.written) & writable) == 0) {
+        return;
+    }
+    std::printf("ERROR - Fuse byte %d reads back %x, not the %x written: ", write.fuse->number,
+                shown(write.read), shown(write.written));
+    const uint8_t lock = readLockBits();
+    if (writesLocked(lock)) {
+        std::printf("the chip is locked (lock byte %x), and only a chip erase, which every df "
+                    "does, unlocks it; then write the fuse again\n",
+                    shown(lock));
+    } else {
+        std::printf("check the cable and the target's power, then write the fuse again\n");
+    }
 }
 
 // Fuses are written only into a target that was recognised: one that doesn't answer can't be
@@ -43,7 +86,8 @@ bool recognisedForWriting(const char* what) {
 }
 
 // "pf1" to "pf3": a value the user didn't give is never written.
-void programFuseByte(int n, void (*write)(uint8_t), std::string_view value) {
+void programFuseByte(const Fuse& target, std::string_view value) {
+    const int n = target.number;
     if (!recognisedForWriting("Fuse byte")) {
         return;
     }
@@ -54,8 +98,9 @@ void programFuseByte(int n, void (*write)(uint8_t), std::string_view value) {
         return;
     }
     cell(n) = *fuse;
-    writeFuse(write, cell(n));
+    const FuseWrite written = writeFuse(target, cell(n));
     std::printf("Write fuse byte %d: %x\n", n, shown(cell(n)));
+    checkReadBack(written);
 }
 
 } // namespace
@@ -86,11 +131,14 @@ void programDefaultFuses(std::string_view) {
         std::printf("Default fuses not written: target not recognised - check it with i\n");
         return;
     }
-    writeFuse(writeFuseLow, device->defaultLowFuse());
-    writeFuse(writeFuseHigh, device->defaultHighFuse());
-    writeFuse(writeFuseExtended, device->defaultExtendedFuse());
+    const std::array writes{writeFuse(lowFuse, device->defaultLowFuse()),
+                            writeFuse(highFuse, device->defaultHighFuse()),
+                            writeFuse(extendedFuse, device->defaultExtendedFuse())};
     std::printf("Write fuse bytes: %x %x %x\n", shown(device->defaultFuses[0]),
                 shown(device->defaultFuses[1]), shown(device->defaultFuses[2]));
+    for (const FuseWrite& write : writes) {
+        checkReadBack(write);
+    }
 }
 
 bool parseFuseTriple(std::string_view text) {
@@ -123,22 +171,24 @@ void programAllFuses(std::string_view values) {
                     "separated by commas, as in pfae1,99,fd\n");
         return;
     }
-    writeFuse(writeFuseLow, cell(1));
-    writeFuse(writeFuseHigh, cell(2));
-    writeFuse(writeFuseExtended, cell(3));
+    const std::array writes{writeFuse(lowFuse, cell(1)), writeFuse(highFuse, cell(2)),
+                            writeFuse(extendedFuse, cell(3))};
     std::printf("Write fuse bytes: %x %x %x\n", shown(cell(1)), shown(cell(2)), shown(cell(3)));
+    for (const FuseWrite& write : writes) {
+        checkReadBack(write);
+    }
 }
 
 void programFuseByte1(std::string_view value) {
-    programFuseByte(1, writeFuseLow, value);
+    programFuseByte(lowFuse, value);
 }
 
 void programFuseByte2(std::string_view value) {
-    programFuseByte(2, writeFuseHigh, value);
+    programFuseByte(highFuse, value);
 }
 
 void programFuseByte3(std::string_view value) {
-    programFuseByte(3, writeFuseExtended, value);
+    programFuseByte(extendedFuse, value);
 }
 
 } // namespace quillon

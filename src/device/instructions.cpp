@@ -99,10 +99,22 @@ void writeLockBits(uint8_t data) {
     send(0xAC, 0xE0, 0x00, data);
 }
 
+uint8_t readFuseLow() {
+    return query(0x50, 0x00, 0x00);
+}
+
+uint8_t readFuseHigh() {
+    return query(0x58, 0x08, 0x00);
+}
+
+uint8_t readFuseExtended() {
+    return query(0x50, 0x08, 0x00);
+}
+
 void readFuses() {
-    FuseTriple[2] = query(0x50, 0x00, 0x00); // low fuse into cell 3
-    FuseTriple[1] = query(0x58, 0x08, 0x00); // high fuse into cell 2
-    FuseTriple[0] = query(0x50, 0x08, 0x00); // extended fuse into cell 1
+    FuseTriple[2] = readFuseLow();      // into cell 3
+    FuseTriple[1] = readFuseHigh();     // into cell 2
+    FuseTriple[0] = readFuseExtended(); // into cell 1
 }
 
 void writeFuseLow(uint8_t data) {

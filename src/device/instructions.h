@@ -29,6 +29,9 @@ void writeEepromPage(uint16_t address);
 void readSignature();
 [[nodiscard]] uint8_t readLockBits();
 void writeLockBits(uint8_t data);
+[[nodiscard]] uint8_t readFuseLow();
+[[nodiscard]] uint8_t readFuseHigh();
+[[nodiscard]] uint8_t readFuseExtended();
 // Reads the low, high and extended fuse into FuseTriple cells 3, 2 and 1.
 void readFuses();
 void writeFuseLow(uint8_t data);

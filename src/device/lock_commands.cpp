@@ -34,7 +34,21 @@ void programLockByte(std::string_view value) {
     }
     writeLockBits(*lock);
     delayMicros(fuseWriteWaitMicros);
+    const uint8_t read = readLockBits();
     std::printf("Write lock byte %x\n", static_cast<unsigned>(*lock));
+    const uint8_t writable = currentDeviceRecord()->writable.lock;
+    if (((read ^ *lock) & writable) == 0) {
+        return;
+    }
+    std::printf("ERROR - Lock byte reads back %x, not the %x written: ",
+                static_cast<unsigned>(read), static_cast<unsigned>(*lock));
+    if ((~read & *lock & writable) != 0) {
+        // A write can only program lock bits (1 to 0); it can't take back those already set.
+        std::printf("lock bits once programmed are cleared only by a chip erase, which every df "
+                    "does\n");
+    } else {
+        std::printf("check the cable and the target's power, then write the lock byte again\n");
+    }
 }
 
 } // namespace quillon

@@ -85,9 +85,10 @@ struct Commands : ::testing::Test {
 } // namespace
 
 TEST_F(Commands, ConfigurationOfAnAtmega16FromTheCommandLineUpToExit) {
-    std::vector<std::string> args{"gl",     "-i",    "-status", "-gf2",    "-gf3x", "-gc",
-                                  "-pf1e4", "-pf2",  "-pf2D9",  "-pfa1,2", "-abc",  "-plfc",
-                                  "-gl",    "-plfc", "-pl0",    "-s"};
+    // "0x" without a digit is no value; a fuse written into the locked chip is read back.
+    std::vector<std::string> args{"gl",   "-i",     "-status", "-gf2",   "-gf3x", "-gc",   "-pf1e4",
+                                  "-pf2", "-pf2D9", "-pfa1,2", "-abc",   "-plfc", "-gl",   "-plfc",
+                                  "-pl0", "-pl0x",  "-sf0x",   "-pf10x", "-s",    "-pf2d9"};
     // 199 characters are taken, 200 refused; "exit" ends the program before the last word.
     args.insert(args.end(),
                 {"-mf" + std::string(196, 'x'), "-mf" + std::string(197, 'x'), "-exit", "-gl"});
@@ -110,11 +111,17 @@ TEST_F(Commands, ConfigurationOfAnAtmega16FromTheCommandLineUpToExit) {
         "Write fuse bytes: ff ff ff\n" // but SPIEN (high fuse bit 5) stays programmed
         "Fuse lock byte ff\n"
         "Write lock byte fc\n"
+        "Lock byte not written: give its value in hexadecimal, as in pl3f\n"
+        "Fill char not changed: give it in hexadecimal, as in sf00\nFill char=ff\n"
+        "Fuse byte 1 not written: give its value in hexadecimal, as in pf1e1\n"
         "Processor: ATmega16\n"
         " Lock byte = fc\n"
         " Signature = 1e 94 3\n"
         " Fuse bytes = ff df ff\n"
         " Calibration byte =  a7\n"
+        "Write fuse byte 2: d9\nERROR - Fuse byte 2 reads back df, not the d9 written: the chip "
+        "is locked (lock byte fc), and only a chip erase, which every df does, unlocks it; then "
+        "write the fuse again\n"
         "Mismatch filename=" +
         std::string(196, 'x') + "\n" + refusal; // no closing line: "exit" ends the program
     const ProgramRun r = run("ATmega16", args, factory);
