@@ -35,6 +35,9 @@ struct Part {
     uint8_t extendedBits = 0x00; // the extended fuse bits that exist
     uint8_t calibrationBytes = 1;
 
+    // The lock bits that exist: LB2:1 and the boot lock bits 5..2, except on the parts with 4 KiB
+    // of flash (ATmega48, ATmega48P), which have no boot section and so only LB2:1.
+    [[nodiscard]] uint8_t lockBits() const { return flashBytes <= 4096 ? 0x03 : 0x3F; }
     [[nodiscard]] uint32_t flashWords() const { return flashBytes / 2; }
     [[nodiscard]] uint32_t flashPageWords() const { return flashPageBytes / 2; }
 };

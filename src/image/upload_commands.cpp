@@ -2,6 +2,7 @@
 // The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
 // its erased tail, to an Intel HEX file.
 #include <cstdio>
+#include <string>
 
 #include "commands/commands.h"
 #include "image/hexfile.h"
@@ -26,11 +27,17 @@ bool answeredThroughout() {
     return false;
 }
 
+// A read-protected chip answers ff throughout: that is not its memory either.
+std::string notWritten() {
+    return CommandSettings.uploadFileName + " not written";
+}
+
 } // namespace
 
 void uploadFlash(std::string_view fileName) {
     CommandSettings.uploadFileName.assign(fileName);
-    if (const DeviceRecord* device = recognisedTarget("flash upload")) {
+    const DeviceRecord* device = recognisedTarget("flash upload");
+    if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackFlash(currentDevice, device->flashBytes);
         const int32_t trimmed = trimTrailingErased(readBackSelector, device->flashBytes);
         std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
@@ -44,7 +51,8 @@ void uploadFlash(std::string_view fileName) {
 
 void uploadEeprom(std::string_view fileName) {
     CommandSettings.uploadFileName.assign(fileName);
-    if (const DeviceRecord* device = recognisedTarget("EEPROM upload")) {
+    const DeviceRecord* device = recognisedTarget("EEPROM upload");
+    if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackEeprom(currentDevice, device->eepromBytes);
         const int32_t trimmed = trimTrailingErased(readBackSelector, device->eepromBytes);
         if (answeredThroughout()) {

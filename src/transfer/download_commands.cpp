@@ -107,7 +107,8 @@ void downloadFlash(std::string_view fileName) {
 
 void downloadEeprom(std::string_view fileName) {
     CommandSettings.downloadFileName.assign(fileName);
-    if (const DeviceRecord* device = recognisedTarget("EEPROM download")) {
+    const DeviceRecord* device = recognisedTarget("EEPROM download");
+    if (device != nullptr && lockBitsAllow(MemoryAccess::write, "nothing written to its EEPROM")) {
         eepromDownload(*device, fileName);
     }
     resetSettings();

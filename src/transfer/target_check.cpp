@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The memory commands' guards: against a target that matched no row of the device table (its
-// memory sizes and page size are unknown, so nothing may be read, written or uploaded), and
-// against one that stopped answering while a command ran.
+// memory sizes and page size are unknown, so nothing may be read, written or uploaded), against
+// one whose lock bits forbid the access, and against one that stopped answering while a command
+// ran.
 #include <cstdio>
 #include <string>
 
+#include "device/device_commands.h"
 #include "device/instructions.h"
 #include "transfer/transfer.h"
 
@@ -20,6 +22,17 @@ const DeviceRecord* recognisedTarget(std::string_view command) {
     return device;
 }
 
+bool lockBitsAllow(MemoryAccess access, std::string_view refusal) {
+    const uint8_t lock = readLockBits();
+    const bool locked = access == MemoryAccess::read ? readsLocked(lock) : writesLocked(lock);
+    if (locked) {
+        std::printf("ERROR - The chip is %s-protected (lock byte %x): %s; only a chip erase, which "
+                    "every df does, clears that\n",
+                    access == MemoryAccess::read ? "read" : "write", static_cast<unsigned>(lock),
+                    std::string(refusal).c_str());
+    }
+    return !locked;
+}
 
 bool targetStillAnswers() {
     // A read-back from a target that hung or lost its power reads 0xFF throughout, just like an

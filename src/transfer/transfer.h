@@ -36,6 +36,12 @@ void readBackEeprom(int32_t device, int32_t length);
 // that `command` did nothing.
 [[nodiscard]] const DeviceRecord* recognisedTarget(std::string_view command);
 
+enum class MemoryAccess { read, write };
+
+// Reads the lock byte: true when its lock bits allow the access; otherwise false after printing
+// that the chip is read- or write-protected, what was refused (`refusal`) and how to clear it.
+[[nodiscard]] bool lockBitsAllow(MemoryAccess access, std::string_view refusal);
+
 // After a read-back: reads the signature again and answers whether it still names the current
 // device; when not, prints that the target stopped answering (what was read back is then not
 // the target's memory).

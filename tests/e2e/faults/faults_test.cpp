@@ -182,3 +182,23 @@ TEST(TargetFaults, AProgramKilledMidDownloadLeavesWholeStateFiles) {
     EXPECT_FALSE(flash.starts_with(image));
     chip.expectConsistent();
 }
+
+// Lock bits LB2:1 = 10 forbid writing the memories, 00 reading them as well: neither is tried,
+// and the file keeps what the last upload put there.
+TEST(TargetFaults, ALockedChipIsNeitherWrittenNorUploaded) {
+    ProgrammedChip chip;
+    const std::string upload = chip.file("upload.hex").string();
+    const std::string eeprom = chip.eeprom();
+    const ProgramRun run = chip.run({"-pl", "-plfe", "-de" + blinkHex, "-uf" + upload, "-pl",
+                                     "-plfc", "-uf" + upload, "-ue" + upload});
+    const std::string erase = "; only a chip erase, which every df does, clears that\n";
+    const std::string readProtected =
+        "ERROR - The chip is read-protected (lock byte fc): " + upload + " not written" + erase;
+    EXPECT_TRUE(has(run, "Write lock byte fe\nERROR - The chip is write-protected (lock byte fe): "
+                         "nothing written to its EEPROM" +
+                             erase + "Read 16384 target flash bytes\n"))
+        << run.out;
+    EXPECT_TRUE(has(run, "Write lock byte fc\n" + readProtected + readProtected)) << run.out;
+    EXPECT_EQ(q::testing::hexFileBytes(upload), q::testing::withoutErasedTail(chip.flash()));
+    EXPECT_EQ(chip.eeprom(), eeprom);
+}
