@@ -165,7 +165,9 @@ class HexParser {
                 value ? static_cast<uint8_t>(*value & 0xFF) : fill_;
         }
         (void)field(2); // checksum, not checked
-        load.loadLength = static_cast<int32_t>(end);
+        // Records may come in any order (two files joined, a tool that sorts nothing): the
+        // image reaches to the end of the highest one, wherever it stands in the file.
+        load.loadLength = std::max(load.loadLength, static_cast<int32_t>(end));
         return true;
     }
 

@@ -19,8 +19,8 @@ enum class HexLoadStatus {
 
 struct HexLoad {
     HexLoadStatus status = HexLoadStatus::loaded;
-    // One past the last byte of the last data record in file order, with the base in force
-    // for it (not the highest address in the file).
+    // One past the last byte of the highest-addressed data record, whatever the records'
+    // order in the file (each with the base in force for it).
     int32_t loadLength = 0;
     // With outsideImage: the first address of the refused record that lies outside ImageBuffer.
     int64_t outsideAddress = 0;

@@ -65,7 +65,7 @@ class ReferenceReader {
                         value ? static_cast<uint8_t>(*value & 0xFF) : fill;
                 }
                 (void)field(2);
-                load.loadLength = static_cast<int32_t>(end);
+                load.loadLength = std::max(load.loadLength, static_cast<int32_t>(end));
             } else if (type == 0x02 || type == 0x04) {
                 const std::optional<int32_t> value = field(4);
                 const int64_t shifted =

@@ -171,3 +171,18 @@ TEST(BadFiles, AFileEndingInsideARecordLoadsWhatItHolds) {
     EXPECT_EQ(flash.find_first_not_of('\xFF', keptBytes), std::string::npos);
     EXPECT_EQ(q::testing::hexFileBytes(good), q::testing::withoutErasedTail(flash));
 }
+
+TEST(BadFiles, RecordsInAnyOrderAreAllProgrammed) {
+    // The first record moved behind the others, as when two files are joined high one first.
+    SimulatedChip chip("ATmega16", 16384, 512);
+    const std::string records = q::testing::readWholeFile(blinkHex);
+    const auto second = records.find(':', 1);
+    const auto end = records.rfind(":00000001FF");
+    const fs::path joined = chip.file("joined.hex");
+    q::testing::writeWholeFile(joined, records.substr(second, end - second) +
+                                           records.substr(0, second) + records.substr(end));
+    const ProgramRun run = chip.run({"-df" + joined.string()});
+    EXPECT_TRUE(has(run.out, "load file length = " + std::to_string(blink.size()) + "\n"))
+        << run.out;
+    EXPECT_TRUE(chip.flash().starts_with(blink));
+}

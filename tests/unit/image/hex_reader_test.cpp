@@ -31,8 +31,8 @@ TEST(HexReader, LoadsTheImageLeniently) {
     const int end = q::imageBufferBytes;
     const std::vector<std::tuple<std::string, int32_t, int32_t, std::vector<int>>> cases{
         {"no records here\r\njust text\n", 0, end - 2, {F, F}},
-        // The load length is the last record's end in file order, not the highest address.
-        {":0201000041427A\n:10000000" + threes(16) + "C0\n", 16, 0x100, {0x41, 0x42, F}},
+        // The load length is the highest record's end, whatever the order of the records.
+        {":0201000041427A\n:10000000" + threes(16) + "C0\n", 0x102, 0x100, {0x41, 0x42, F}},
         {":020000040001F9\n:0400100001020304E2\n", 65556, 65551, {F, 1, 2, 3, 4, F}},
         // Fields without a number in a file's first record read 0, whatever the file before left.
         {":01zzzzzz07\n", 1, 0, {7, F}},
