@@ -43,7 +43,8 @@ void runPrompt(std::FILE* input) {
     std::printf("\n-");
     for (;;) {
         std::fflush(stdout); // the prompt must be on the screen before the word is awaited
-        const PromptWord word = readPromptWord(input);
+        const PromptWord word = readPromptWord(input); // an interrupt ends the wait for it
+        stopIfInterrupted();
         if (word.kind == PromptWord::Kind::EndOfInput) {
             break; // never run the last word again: the dialogue ends here
         }
@@ -65,6 +66,7 @@ void runArguments(int argc, char** argv) {
         if (argument.empty() || argument.front() != '-') {
             continue;
         }
+        stopIfInterrupted();
         if (argument.size() > maxWordLength) {
             refuseLongWord();
             continue;

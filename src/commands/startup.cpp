@@ -13,7 +13,8 @@ namespace quillon {
 
 void printBanner() {
     std::printf("Quillon Programming Utility V0.97\n");
-    std::printf("Copyright (c) the quillon developers; free software under the MIT license, see LICENSE\n");
+    std::printf(
+        "Copyright (c) the quillon developers; free software under the MIT license, see LICENSE\n");
     std::printf("Type 'e' to exit, 'p' to pause, 'h' for help)\n\n");
 }
 
@@ -35,6 +36,7 @@ void reportUnusablePortLibrary() {
 int runProgram(int argc, char** argv) {
     CommandSettings.trimUpload = 1;
     CommandSettings.addressRecordType = 4;
+    platform::watchForInterrupts();
     (void)bindPortLibrary(); // a missing library shows as a missing adapter below
     calibrateDelay();
     fillDeviceTable();
@@ -51,6 +53,7 @@ int runProgram(int argc, char** argv) {
     std::printf("\nProgram finished!");
     std::fflush(stdout);
     platform::waitForKey();
+    stopIfInterrupted();
     return 0;
 }
 

@@ -2,7 +2,12 @@
 // The adapter's lines: the loop-back test, driving the target into programming mode and out
 // again, and clocking bytes over SCK, MOSI and MISO. Every line change is one single-bit write
 // to the data port; no step writes the port as a whole.
+#include <cstdio>
+#include <cstdlib>
+
 #include "link/link.h"
+#include "platform/platform.h"
+#include "platform/progress.h"
 
 namespace quillon {
 
@@ -101,7 +106,22 @@ void releaseTarget() {
     targetReleased = 1;
 }
 
+void stopIfInterrupted() {
+    const int signal = platform::interruptSignal();
+    if (signal == 0) {
+        return;
+    }
+    if (targetReleased == 0) {
+        releaseTarget();
+    }
+    progress::finish();
+    std::printf("\nInterrupted by signal %d: target released, program ended\n", signal);
+    std::fflush(stdout);
+    std::exit(128 + signal);
+}
+
 void sendByte(uint8_t value) {
+    stopIfInterrupted();
     setLine(sckLine, 0);
     for (int bit = 7; bit >= 0; --bit) {
         setLine(mosiLine, static_cast<int8_t>((value >> bit) & 1));
@@ -111,6 +131,7 @@ void sendByte(uint8_t value) {
 }
 
 uint8_t transferByte(uint8_t value) {
+    stopIfInterrupted();
     setLine(sckLine, 0);
     uint8_t received = 0;
     for (int bit = 7; bit >= 0; --bit) {

@@ -108,6 +108,12 @@ void pulseReset(int32_t settleMicros);
 void enterProgrammingMode();
 void releaseTarget();
 
+// When an interrupt signal came (platform::watchForInterrupts): releases a held target (reset
+// lines high, then the drivers off), wipes a progress bar, prints one line that says so and ends
+// the process through exit() with status 128 + the signal number. Otherwise returns at once.
+// sendByte and transferByte look first, so a command stops between two bytes.
+void stopIfInterrupted();
+
 // Clocks value out on MOSI, most significant bit first.
 void sendByte(uint8_t value);
 // Clocks value out and returns the byte read from MISO while SCK was high.

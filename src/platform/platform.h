@@ -35,8 +35,19 @@ void freeLibrary(LibraryHandle library);
 // not consumed. Standard input at its end, or read from a file, counts as waiting.
 [[nodiscard]] bool keyWaiting();
 
-// Blocks until keyWaiting() would answer true, without spinning the processor.
+// Blocks until keyWaiting() would answer true, or an interrupt came, without spinning the
+// processor. Single-key mode is set only on a terminal of which this process is in the
+// foreground, and restored before it returns.
 void waitForKey();
+
+// From here on Ctrl-C (SIGINT), SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and SIGTERM)
+// only note that they came; a signal that was ignored when the program started stays ignored.
+// The program looks at interruptSignal() at its next byte boundary and in its waits, and stops
+// there cleanly. A read of standard input that the signal interrupts ends early.
+void watchForInterrupts();
+
+// The first of those signals received, or 0.
+[[nodiscard]] int interruptSignal();
 
 // True when standard error is an interactive terminal (a console window on Windows), where a
 // progress bar can be drawn and wiped.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// POSIX side of the platform layer: dlopen, the monotonic clock, and poll() on standard input.
+// POSIX side of the platform layer: dlopen, the monotonic clock, poll() on standard input, and
+// the interrupt signals.
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 #include <dlfcn.h>
 #include <poll.h>
@@ -41,12 +43,24 @@ std::int64_t clockMillis() {
 
 namespace {
 
+volatile std::sig_atomic_t receivedSignal = 0;
+
+// Only this is done inside the handler: everything else waits for the program's next look.
+void noteSignal(int signal) {
+    if (receivedSignal == 0) {
+        receivedSignal = signal;
+    }
+}
+
 // While it lives, a terminal on standard input delivers single key presses without echo, so a
-// key press is seen at once instead of after the next Enter. Off a terminal it does nothing.
+// key press is seen at once instead of after the next Enter. Off a terminal, or when this
+// process runs in the background (where changing the mode would stop it with SIGTTOU, and the
+// mode belongs to the foreground job anyway), it does nothing.
 class SingleKeyMode {
   public:
     SingleKeyMode() {
-        if (isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+        if (isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp() &&
+            tcgetattr(STDIN_FILENO, &saved_) == 0) {
             termios keys = saved_;
             keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
             keys.c_cc[VMIN] = 1;
@@ -83,10 +97,35 @@ bool inputReady(int timeoutMillis) {
         if (errno != EINTR) {
             return true; // standard input can't be polled: don't wait on it
         }
+        if (receivedSignal != 0) {
+            return false;
+        }
     }
 }
 
+// The longest step of the key wait: a signal that comes just before a step begins is seen at
+// the end of that step.
+constexpr int keyWaitStepMillis = 200;
+
 } // namespace
+
+void watchForInterrupts() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) {
+            continue;
+        }
+        action = {};
+        action.sa_handler = noteSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: a blocked read of the prompt's input ends
+        (void)sigaction(signal, &action, nullptr);
+    }
+}
+
+int interruptSignal() {
+    return receivedSignal;
+}
 
 bool keyWaiting() {
     SingleKeyMode keys;
@@ -95,7 +134,8 @@ bool keyWaiting() {
 
 void waitForKey() {
     SingleKeyMode keys;
-    (void)inputReady(-1);
+    while (receivedSignal == 0 && !inputReady(keyWaitStepMillis)) {
+    }
 }
 
 bool errorIsTerminal() {

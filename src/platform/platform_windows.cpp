@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Windows side of the platform layer: LoadLibraryA, the tick count, and the console key test.
+// Windows side of the platform layer: LoadLibraryA, the tick count, the console key test, and
+// the interrupt signals.
 #include "platform/platform.h"
 
 #include <conio.h>
+#include <csignal>
 #include <windows.h>
 
 namespace quillon::platform {
@@ -36,6 +38,31 @@ std::int64_t clockMillis() {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&now);
     return static_cast<std::int64_t>(now.QuadPart * 1000 / frequency.QuadPart);
+}
+
+namespace {
+
+volatile std::sig_atomic_t receivedSignal = 0;
+
+// Only this is done inside the handler (which Windows runs on a thread of its own).
+void noteSignal(int signal) {
+    if (receivedSignal == 0) {
+        receivedSignal = signal;
+    }
+}
+
+} // namespace
+
+void watchForInterrupts() {
+    for (const int signal : {SIGINT, SIGBREAK, SIGTERM}) {
+        if (std::signal(signal, noteSignal) == SIG_IGN) {
+            (void)std::signal(signal, SIG_IGN);
+        }
+    }
+}
+
+int interruptSignal() {
+    return receivedSignal;
 }
 
 bool keyWaiting() {
@@ -75,7 +102,7 @@ void waitForKey() {
         (void)ReadFile(input, &key, 1, &got, nullptr);
         return;
     }
-    while (!keyWaiting()) {
+    while (receivedSignal == 0 && !keyWaiting()) {
         Sleep(10);
     }
 }

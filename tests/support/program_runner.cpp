@@ -67,7 +67,10 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
     ProgramRun run;
     if (outText.wait_for(options.timeout) == std::future_status::timeout) {
         run.timedOut = true;
-        kill(-child, SIGKILL);
+        kill(-child, options.timeoutSignal);
+        if (outText.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) {
+            kill(-child, SIGKILL); // it didn't end on the signal it was given
+        }
     }
     run.out = outText.get();
     run.err = errText.get();
@@ -85,7 +88,8 @@ std::string withoutDelayValue(const std::string& out) {
 
 std::string bannerText() {
     return "Quillon Programming Utility V0.97\n"
-           "Copyright (c) the quillon developers; free software under the MIT license, see LICENSE\n"
+           "Copyright (c) the quillon developers; free software under the MIT license, see "
+           "LICENSE\n"
            "Type 'e' to exit, 'p' to pause, 'h' for help)\n\n";
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ struct ProgramOptions {
     std::map<std::string, std::string> env; // set (or, with an empty value, unset)
     std::optional<std::string> input;       // standard input; none: empty
     std::chrono::milliseconds timeout{20000};
+    int timeoutSignal = SIGKILL;  // sent to the program at the time limit
     bool errorOnTerminal = false; // standard error on a pseudo-terminal instead of a pipe
 };
 

@@ -5,6 +5,8 @@
 // chip's state files stay whole and agree with the chip.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -163,24 +165,37 @@ TEST(TargetFaults, ASlowChipMatchesOnlyWhatItHolds) {
     chip.expectConsistent();
 }
 
-TEST(TargetFaults, AProgramKilledMidDownloadLeavesWholeStateFiles) {
-    // The PC loses power while it programs: the program is killed, the chip keeps what reached
-    // it, and its files are whole.
-    SimulatedChip chip("ATmega128", 131072, 4096);
-    q::testing::ProgramOptions options;
-    options.args = {"-df" + (dataDir / "table128.hex").string()};
-    options.env["LD_LIBRARY_PATH"] = (fs::path(QUILLON_BUILD_DIR) / "sim").string();
-    options.env["QUILLON_SIM_DEVICE"] = "ATmega128";
-    options.env["QUILLON_SIM_STATE"] = chip.file("chip").string();
-    options.timeout = std::chrono::milliseconds(1500);
-    const ProgramRun killed = q::testing::runProgram(QUILLON_PROGRAM, options);
-    ASSERT_TRUE(killed.timedOut) << killed.out;
-    // Killed part of the way through: some of the program reached the chip, not all of it.
-    const std::string image = q::testing::readWholeFile(dataDir / "table128.bin");
-    const std::string flash = chip.flash();
-    EXPECT_NE(flash.find_first_not_of('\xFF'), std::string::npos);
-    EXPECT_FALSE(flash.starts_with(image));
-    chip.expectConsistent();
+TEST(TargetFaults, AProgramKilledOrInterruptedMidDownloadLeavesWholeStateFiles) {
+    // The PC loses power while it programs, or the user stops it: the chip keeps what reached it,
+    // and its files are whole. An interrupt (SIGINT, SIGTERM, SIGHUP) also releases the target
+    // (its RESET goes high) and ends the program with status 128 + the signal.
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        SimulatedChip chip("ATmega128", 131072, 4096);
+        q::testing::ProgramOptions options;
+        options.args = {"-df" + (dataDir / "table128.hex").string()};
+        options.env["LD_LIBRARY_PATH"] = (fs::path(QUILLON_BUILD_DIR) / "sim").string();
+        options.env["QUILLON_SIM_DEVICE"] = "ATmega128";
+        options.env["QUILLON_SIM_STATE"] = chip.file("chip").string();
+        options.env["QUILLON_SIM_TRACE"] = chip.file("trace.txt").string();
+        options.timeout = std::chrono::milliseconds(1500);
+        options.timeoutSignal = signal;
+        const ProgramRun stopped = q::testing::runProgram(QUILLON_PROGRAM, options);
+        ASSERT_TRUE(stopped.timedOut) << stopped.out;
+        if (signal == SIGTERM) {
+            EXPECT_EQ(stopped.status, 128 + SIGTERM);
+            EXPECT_TRUE(stopped.out.ends_with(
+                "\nInterrupted by signal 15: target released, program ended\n"))
+                << stopped.out;
+            EXPECT_TRUE(q::testing::readWholeFile(chip.file("trace.txt")).ends_with(" reset 1\n"));
+        }
+        // Stopped part of the way through: some of the program reached the chip, not all of it.
+        const std::string image = q::testing::readWholeFile(dataDir / "table128.bin");
+        const std::string flash = chip.flash();
+        EXPECT_NE(flash.find_first_not_of('\xFF'), std::string::npos);
+        EXPECT_FALSE(flash.starts_with(image));
+        chip.expectConsistent();
+    }
 }
 
 // Lock bits LB2:1 = 10 forbid writing the memories, 00 reading them as well: neither is tried,
