@@ -27,7 +27,8 @@ bool answeredThroughout() {
     return false;
 }
 
-// A read-protected chip answers ff throughout: that is not its memory either.
+// How a refused upload names its file, which is left as it was: a read-protected chip answers
+// ff throughout, and that is not its memory either.
 std::string notWritten() {
     return CommandSettings.uploadFileName + " not written";
 }
