@@ -16,7 +16,7 @@ struct Chip {
     uint8_t lowFuse = 0xFF;
     uint8_t highFuse = 0xFF;
     uint8_t extendedFuse = 0xFF;
-    uint8_t lock = 0xFF;                  // bits 7 and 6 always read 1
+    uint8_t lock = 0xFF;                  // bits that don't exist read 1
     std::array<uint8_t, 4> calibration{}; // byte 0 is the one kept in the state folder
 
     // A chip as it leaves the factory: memories erased (0xFF), factory fuses, no locks.
@@ -33,8 +33,8 @@ inline constexpr uint8_t factoryCalibration = 0xA7;
 [[nodiscard]] inline uint8_t storedExtendedFuse(const Part& part, uint8_t value) {
     return static_cast<uint8_t>(value | ~part.extendedBits);
 }
-[[nodiscard]] inline uint8_t storedLock(uint8_t value) {
-    return static_cast<uint8_t>(value | 0xC0);
+[[nodiscard]] inline uint8_t storedLock(const Part& part, uint8_t value) {
+    return static_cast<uint8_t>(value | ~part.lockBits);
 }
 
 } // namespace quillon::sim

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@ struct Part {
     uint8_t highFuse = 0xFF;
     uint8_t extendedFuse = 0xFF;
     uint8_t extendedBits = 0x00; // the extended fuse bits that exist
+    uint8_t lockBits = 0x3F;     // the lock bits that exist; the others read 1
     uint8_t calibrationBytes = 1;
 
     [[nodiscard]] uint32_t flashWords() const { return flashBytes / 2; }
@@ -44,8 +46,10 @@ inline constexpr uint8_t spienBit = 0x20;
 // The high fuse's EESAVE bit: when programmed (0), Chip Erase keeps the EEPROM.
 inline constexpr uint8_t eesaveBit = 0x08;
 
-// The seven parts the simulator knows by name.
-[[nodiscard]] const std::array<Part, 7>& knownParts();
+inline constexpr std::size_t partCount = 30;
+
+// The parts the simulator knows by name.
+[[nodiscard]] const std::array<Part, partCount>& knownParts();
 
 // The part named `name` (case does not matter), or the part with the signature given as six hex
 // digits: a known part when it has that signature, otherwise an ATmega16-like part that answers

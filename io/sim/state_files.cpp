@@ -111,7 +111,7 @@ bool loadFuses(const fs::path& path, const Part& part, Chip& chip, Problems& pro
     // Bits the part can't hold read as the part shows them.
     chip.highFuse = storedHighFuse(chip.highFuse);
     chip.extendedFuse = storedExtendedFuse(part, chip.extendedFuse);
-    chip.lock = storedLock(chip.lock);
+    chip.lock = storedLock(part, chip.lock);
     return true;
 }
 

@@ -215,7 +215,7 @@ void Target::writeFuse(uint8_t& fuse, uint8_t value) {
 
 void Target::writeLock(uint8_t value) {
     // Lock bits can only be programmed (1 to 0); only Chip Erase clears them.
-    chip_.lock = storedLock(chip_.lock & value);
+    chip_.lock = storedLock(part_, chip_.lock & value);
     if (files_) {
         files_->fusesChanged(chip_);
     }
