@@ -26,8 +26,8 @@ std::string hexFileBytes(const std::string& path) {
 }
 
 // The wait the chip must be given after event before next: after the reset pulse, Chip Erase, a
-// page write (longer for the last, partly filled page: no test image fills its last page) and an
-// EEPROM byte.
+// page write (longer for the last, partly filled page: no test image fills its last page; the
+// next page may start with a new extended address) and an EEPROM byte.
 int waitAfter(const std::string& event, const std::string& next) {
     if (event == "reset 0" && next.starts_with("ac53")) {
         return 30000;
@@ -36,7 +36,7 @@ int waitAfter(const std::string& event, const std::string& next) {
         return 14000;
     }
     if (event.starts_with("4c")) {
-        return next.starts_with("40") ? 9500 : 10500;
+        return next.starts_with("40") || next.starts_with("4d000100") ? 9500 : 10500;
     }
     return event.starts_with("c0") ? 11500 : 0;
 }
@@ -50,6 +50,7 @@ struct Chip {
     std::string run(const std::vector<std::string>& args, const std::string& greeting) {
         q::testing::ProgramOptions options;
         options.args = args;
+        options.timeout = timeout;
         options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/sim"},
                        {"QUILLON_SIM_DEVICE", device},
                        {"QUILLON_SIM_STATE", dir.path.string()},
@@ -81,6 +82,7 @@ struct Chip {
 
     std::string device;
     std::string faults;
+    std::chrono::milliseconds timeout{20000};             // for one run of the program
     q::testing::ScratchDir dir;                           // the chip's memories and the files
     std::vector<std::pair<long long, std::string>> trace; // microseconds, event
 };
@@ -214,12 +216,14 @@ TEST(MemoryE2E, EveryPartTakesAnImageAcrossItsPages) {
         const std::string hex = chip.dir.file("image.hex");
         const std::string up = chip.dir.file("up.hex");
         const std::string image = hexImage(hex, 2 * row.pageBytes + 3);
-        EXPECT_EQ(
-            chip.run({"-df" + hex, "-uf" + up, "-ue" + up + "e"},
-                     "Target " + row.name + " responding - default fuses " + row.fuses + "\n"),
-            downloaded(hex, image.size(), row.flashBytes) + uploaded(image.size(), row.flashBytes) +
-                writing + up + "\nRead " + std::to_string(row.eepromBytes) +
-                " target EEPROM bytes\n" + writing + up + "e\n" + finished)
+        std::string greeting = "Target ";
+        greeting.append(row.name).append(" responding - default fuses ").append(row.fuses);
+        std::string expected = downloaded(hex, image.size(), row.flashBytes);
+        expected.append(uploaded(image.size(), row.flashBytes)).append(writing).append(up);
+        expected.append("\nRead ").append(std::to_string(row.eepromBytes));
+        expected.append(" target EEPROM bytes\n").append(writing).append(up).append("e\n");
+        EXPECT_EQ(chip.run({"-df" + hex, "-uf" + up, "-ue" + up + "e"}, greeting.append("\n")),
+                  expected.append(finished))
             << row.name;
         EXPECT_EQ(readFile(chip.dir.file("flash.bin")),
                   image + std::string(row.flashBytes - image.size(), '\xFF'))
@@ -233,6 +237,7 @@ TEST(MemoryE2E, EveryPartTakesAnImageAcrossItsPages) {
 // through the erase fails the next verification.
 TEST(MemoryE2E, FlashAbove128KiBOnAnAtmega2560) {
     Chip chip("ATmega2560");
+    chip.timeout = std::chrono::minutes(3); // 514 pages, each given its full wait, then 3 reads
     const std::string hex = chip.dir.file("image.hex");
     const std::string up4 = chip.dir.file("up4.hex");
     const std::string up2 = chip.dir.file("up2.hex");
