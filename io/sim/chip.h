@@ -16,7 +16,7 @@ struct Chip {
     uint8_t lowFuse = 0xFF;
     uint8_t highFuse = 0xFF;
     uint8_t extendedFuse = 0xFF;
-    uint8_t lock = 0xFF;                  // bits that don't exist (Part::lockBits) read 1
+    uint8_t lock = 0xFF;                  // bits that don't exist read 1
     std::array<uint8_t, 4> calibration{}; // byte 0 is the one kept in the state folder
 
     // A chip as it leaves the factory: memories erased (0xFF), factory fuses, no locks.
@@ -34,7 +34,7 @@ inline constexpr uint8_t factoryCalibration = 0xA7;
     return static_cast<uint8_t>(value | ~part.extendedBits);
 }
 [[nodiscard]] inline uint8_t storedLock(const Part& part, uint8_t value) {
-    return static_cast<uint8_t>(value | ~part.lockBits());
+    return static_cast<uint8_t>(value | ~part.lockBits);
 }
 
 } // namespace quillon::sim

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,11 +34,11 @@ struct Part {
     uint8_t highFuse = 0xFF;
     uint8_t extendedFuse = 0xFF;
     uint8_t extendedBits = 0x00; // the extended fuse bits that exist
+    uint8_t lockBits = 0x3F;     // the lock bits that exist; the others read 1
     uint8_t calibrationBytes = 1;
 
     // The lock bits that exist: LB2:1 and the boot lock bits 5..2, except on the parts with 4 KiB
     // of flash (ATmega48, ATmega48P), which have no boot section and so only LB2:1.
-    [[nodiscard]] uint8_t lockBits() const { return flashBytes <= 4096 ? 0x03 : 0x3F; }
     [[nodiscard]] uint32_t flashWords() const { return flashBytes / 2; }
     [[nodiscard]] uint32_t flashPageWords() const { return flashPageBytes / 2; }
 };
@@ -47,8 +48,10 @@ inline constexpr uint8_t spienBit = 0x20;
 // The high fuse's EESAVE bit: when programmed (0), Chip Erase keeps the EEPROM.
 inline constexpr uint8_t eesaveBit = 0x08;
 
-// The seven parts the simulator knows by name.
-[[nodiscard]] const std::array<Part, 7>& knownParts();
+inline constexpr std::size_t partCount = 30;
+
+// The parts the simulator knows by name.
+[[nodiscard]] const std::array<Part, partCount>& knownParts();
 
 // The part named `name` (case does not matter), or the part with the signature given as six hex
 // digits: a known part when it has that signature, otherwise an ATmega16-like part that answers

@@ -46,6 +46,10 @@ int32_t programFlash(int32_t device, int32_t length) {
     loadExtendedAddress(0);
     progress::start("Programming flash", end);
     for (int32_t i = 0; i < end; i += 2) {
+        if (wordCount != 0 && wordCount % extendedAddressWords == 0) {
+            // The page writes carry bits 15..0 of the word address; the rest goes ahead.
+            loadExtendedAddress(extendedAddressOf(wordCount));
+        }
         if (mask) {
             const auto offset = static_cast<uint8_t>(wordCount & *mask);
             loadPageLow(offset, ImageBuffer[static_cast<std::size_t>(i)]);

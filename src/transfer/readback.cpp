@@ -14,11 +14,14 @@ void readBackFlash(int32_t /*device*/, int32_t length) {
     fillReadBackBuffer(0);
     std::printf("Read %d target flash bytes\n", length);
     loadExtendedAddress(0);
-    // Whole words: the test comes before each low byte only. The extended address stays 0,
-    // which reaches the 64K words of the largest flash.
+    // Whole words: the test comes before each low byte only. The read instructions carry bits
+    // 15..0 of the word address; above 64K words the extended address gives the rest.
     const int32_t end = std::min(length, imageBufferBytes);
     progress::start("Reading flash", end);
     for (int32_t i = 0; i < end; i += 2) {
+        if (i != 0 && (i / 2) % extendedAddressWords == 0) {
+            loadExtendedAddress(extendedAddressOf(i / 2));
+        }
         const auto word = static_cast<uint16_t>(i / 2);
         ReadBackBuffer[static_cast<std::size_t>(i)] = readFlashLow(word);
         if (i + 1 < imageBufferBytes) {
