@@ -37,8 +37,6 @@ struct Part {
     uint8_t lockBits = 0x3F;     // the lock bits that exist; the others read 1
     uint8_t calibrationBytes = 1;
 
-    // The lock bits that exist: LB2:1 and the boot lock bits 5..2, except on the parts with 4 KiB
-    // of flash (ATmega48, ATmega48P), which have no boot section and so only LB2:1.
     [[nodiscard]] uint32_t flashWords() const { return flashBytes / 2; }
     [[nodiscard]] uint32_t flashPageWords() const { return flashPageBytes / 2; }
 };
