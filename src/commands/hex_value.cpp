@@ -23,9 +23,13 @@ std::optional<uint32_t> digitValue(char c) {
     return std::nullopt;
 }
 
-} // namespace
+// What a "0x" prefix with no hexadecimal digit after it means.
+enum class BarePrefix {
+    zero,    // the '0' is the number, as "%x" reads it
+    noValue, // nothing was typed: a value the user didn't give
+};
 
-std::optional<uint32_t> readHexNumber(std::string_view text) {
+std::optional<uint32_t> scanHex(std::string_view text, BarePrefix barePrefix) {
     std::size_t at = 0;
     while (at < text.size() && isSpace(text[at])) {
         ++at;
@@ -35,10 +39,13 @@ std::optional<uint32_t> readHexNumber(std::string_view text) {
         negative = text[at] == '-';
         ++at;
     }
-    // A "0x" prefix counts only when a digit follows it; otherwise the '0' is the number.
-    if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
-        digitValue(text[at + 2])) {
-        at += 2;
+    if (at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
+        const bool digitFollows = at + 2 < text.size() && digitValue(text[at + 2]);
+        if (digitFollows) {
+            at += 2;
+        } else if (barePrefix == BarePrefix::noValue) {
+            return std::nullopt;
+        }
     }
     uint32_t value = 0; // wraps modulo 2^32, so the low eight bits are always those typed
     bool anyDigit = false;
@@ -56,21 +63,16 @@ std::optional<uint32_t> readHexNumber(std::string_view text) {
     return negative ? 0U - value : value;
 }
 
+} // namespace
+
+std::optional<uint32_t> readHexNumber(std::string_view text) {
+    return scanHex(text, BarePrefix::zero);
+}
+
 std::optional<uint8_t> readHexByte(std::string_view text) {
     // A typed "0x" with no digit after it is no value at all, not the 0 that "%x" makes of it:
     // written as a fuse or lock byte, that 0 would lock the chip or stop its clock.
-    std::size_t at = 0;
-    while (at < text.size() && isSpace(text[at])) {
-        ++at;
-    }
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        ++at;
-    }
-    if (at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
-        (at + 2 == text.size() || !digitValue(text[at + 2]))) {
-        return std::nullopt;
-    }
-    const std::optional<uint32_t> value = readHexNumber(text);
+    const std::optional<uint32_t> value = scanHex(text, BarePrefix::noValue);
     if (!value) {
         return std::nullopt;
     }

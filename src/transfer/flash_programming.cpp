@@ -46,7 +46,7 @@ int32_t programFlash(int32_t device, int32_t length) {
     loadExtendedAddress(0);
     progress::start("Programming flash", end);
     for (int32_t i = 0; i < end; i += 2) {
-        if (wordCount != 0 && wordCount % extendedAddressWords == 0) {
+        if (opensExtendedBlock(wordCount)) {
             // The page writes carry bits 15..0 of the word address; the rest goes ahead.
             loadExtendedAddress(extendedAddressOf(wordCount));
         }

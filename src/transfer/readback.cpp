@@ -19,7 +19,7 @@ void readBackFlash(int32_t /*device*/, int32_t length) {
     const int32_t end = std::min(length, imageBufferBytes);
     progress::start("Reading flash", end);
     for (int32_t i = 0; i < end; i += 2) {
-        if (i != 0 && (i / 2) % extendedAddressWords == 0) {
+        if (opensExtendedBlock(i / 2)) {
             loadExtendedAddress(extendedAddressOf(i / 2));
         }
         const auto word = static_cast<uint16_t>(i / 2);

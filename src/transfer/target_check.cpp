@@ -26,10 +26,10 @@ bool lockBitsAllow(MemoryAccess access, std::string_view refusal) {
     const uint8_t lock = readLockBits();
     const bool locked = access == MemoryAccess::read ? readsLocked(lock) : writesLocked(lock);
     if (locked) {
-        std::printf("ERROR - The chip is %s-protected (lock byte %x): %s; only a chip erase, which "
-                    "every df does, clears that\n",
+        std::printf("ERROR - The chip is %s-protected (lock byte %x): %.*s; only a chip erase, "
+                    "which every df does, clears that\n",
                     access == MemoryAccess::read ? "read" : "write", static_cast<unsigned>(lock),
-                    std::string(refusal).c_str());
+                    static_cast<int>(refusal.size()), refusal.data());
     }
     return !locked;
 }

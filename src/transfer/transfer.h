@@ -22,6 +22,10 @@ inline constexpr int32_t extendedAddressWords = 0x10000;
 [[nodiscard]] inline uint8_t extendedAddressOf(int32_t wordAddress) {
     return static_cast<uint8_t>(wordAddress / extendedAddressWords);
 }
+// True for the first word of every 64K words after the first: Load Extended Address goes ahead.
+[[nodiscard]] inline bool opensExtendedBlock(int32_t wordAddress) {
+    return wordAddress != 0 && wordAddress % extendedAddressWords == 0;
+}
 
 // Reads the flash into ReadBackBuffer in whole words (word w's low byte at 2w, high byte at
 // 2w + 1), after clearing the buffer and sending Load Extended Address 0 (and 1 before word
