@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix: bin/quillon with its Linux io library beside it
-# (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the wiring
-# drawing, and the man page, which man shows without warnings and which names every command.
+# (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the GPIO
+# library with the quillon-gpio launcher, the wiring drawing, and the man page, which man shows
+# without warnings and which names every command.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
 failures=0
@@ -18,6 +19,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null || exit 1
 
 for file in bin/quillon bin/libio.so lib/quillon/sim/libio.so bin/quillon-sim \
+    lib/quillon/gpio/libio.so bin/quillon-gpio \
     share/man/man1/quillon.1 share/doc/quillon/wiring.svg; do
     check "installed $file" test -f "$prefix/$file"
 done
@@ -30,6 +32,12 @@ check "installed program ends normally" has "$out" 'Program finished!'
 if [[ ! -e /dev/parport0 ]]; then
     check "installed program uses its ppdev library" grep -q '/dev/parport0 not found' "$prefix/err.txt"
     check "no parallel port: adapter missing" has "$out" 'Tarvik not installed'
+fi
+
+# quillon-gpio runs it with the GPIO library, which on a machine without the chip says so.
+if [[ ! -e /dev/gpiochip0 ]]; then
+    out=$("$prefix/bin/quillon-gpio" -i </dev/null 2>&1)
+    check "quillon-gpio uses its GPIO library" has "$out" '/dev/gpiochip0 not found'
 fi
 
 # The launcher, also called through a link from elsewhere, runs it with the simulated target.
@@ -53,7 +61,8 @@ if command -v man >/dev/null; then
         check "man page describes $word" \
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
-    for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE; do
+    for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
+        QUILLON_GPIO QUILLON_PARPORT; do
         check "man page names $variable" has "$page" "$variable"
     done
 else
