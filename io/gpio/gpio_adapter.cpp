@@ -257,11 +257,17 @@ std::string GpioAdapter::lineInUse() {
         }
         info.consumer[sizeof info.consumer - 1] = '\0';
         const std::string user = info.consumer[0] != '\0' ? info.consumer : "the kernel";
-        return device + ": line " + std::to_string(info.offset) + " (" +
-               std::string(lineNames.at(i)) + ") is in use by " + user +
-               ": free it (for the SPI driver on a Raspberry Pi: dtparam=spi=off in "
-               "/boot/firmware/config.txt, then reboot) or wire the adapter to free lines "
-               "and name them in QUILLON_GPIO";
+        std::string message = device;
+        message += ": line ";
+        message += std::to_string(info.offset);
+        message += " (";
+        message += lineNames.at(i);
+        message += ") is in use by ";
+        message += user;
+        message += ": free it (for the SPI driver on a Raspberry Pi: dtparam=spi=off in "
+                   "/boot/firmware/config.txt, then reboot) or wire the adapter to free lines "
+                   "and name them in QUILLON_GPIO";
+        return message;
     }
     return device + ": a line is in use by another program or driver; stop it, or wire the "
                     "adapter to free lines and name them in QUILLON_GPIO";
@@ -305,7 +311,7 @@ void GpioAdapter::fail(const std::string& message) {
     }
 }
 
-void GpioAdapter::holdLastChange() {
+void GpioAdapter::holdLastChange() const {
     const int64_t until = lastChange_ + int64_t{config_.holdMicros} * 1000;
     while (config_.holdMicros != 0 && system_.nanoseconds() < until) {
         // a line level must last the hold time

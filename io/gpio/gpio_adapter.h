@@ -108,7 +108,7 @@ class GpioAdapter {
     [[nodiscard]] uint8_t status();
     // Switches the lines' directions and levels to `levels` in one call.
     bool configure(const Levels& levels, const char* what);
-    void holdLastChange();
+    void holdLastChange() const;
     // Gives the lines back, released, and closes the request.
     void release();
     // Ends the use of the lines after a failed call, saying why once.

@@ -62,7 +62,7 @@ if command -v man >/dev/null; then
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
     for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
-        QUILLON_GPIO QUILLON_PARPORT; do
+        QUILLON_GPIO; do
         check "man page names $variable" has "$page" "$variable"
     done
 else

@@ -234,7 +234,7 @@ TEST_F(GpioTest, LinesThatCantBeHadAreExplainedOnceAndReadAsNothingPluggedIn) {
               "reading MISO failed"},
              {"", "config", EIO, claimed + "get 1; config failed; close 4; ",
               "switching the lines failed"}}) {
-        SCOPED_TRACE(config + " " + call);
+        SCOPED_TRACE(testing::Message() << config << " " << call);
         fake = FakeChip();
         fake.failing = call;
         fake.error = error;
