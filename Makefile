@@ -6,14 +6,14 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all configure build test demo clean format windows
+.PHONY: all configure build test demo clean format windows package
 
 all: build
 
 # The package purposes of tools/install-packages that a target needs, and the configure flags it
 # adds; `make test` sets both for the configure and build it depends on.
 PACKAGES = build
-TEST_PACKAGES ?= build test analysis windows
+TEST_PACKAGES ?= build test package analysis windows
 CONFIGURE_FLAGS =
 
 # Configuring again is cheap and picks up a changed CMAKE_FLAGS or newly installed packages.
@@ -50,6 +50,11 @@ demo: configure
 	mkdir -p $(BUILD)/demo-chip
 	QUILLON_SIM_STATE=$(BUILD)/demo-chip $(BUILD)/quillon-sim \
 		-dfexamples/blink.hex -uf$(BUILD)/demo-chip/upload.hex -s </dev/null
+
+# The Debian package, in $(BUILD)/package/: `sudo apt install ./$(BUILD)/package/quillon_*.deb`.
+package: PACKAGES = build package
+package: build
+	cd $(BUILD) && cpack
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

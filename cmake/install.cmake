@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # What `cmake --install` puts under the prefix besides the program (src/) and its Linux io
-# library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the man
-# page and the user's documentation.
+# library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the GPIO
+# library with its quillon-gpio launcher, the man page and the user's documentation.
 if(WIN32)
     return()
 endif()
@@ -19,6 +19,22 @@ if(TARGET io_sim)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-sim.in
         ${PROJECT_BINARY_DIR}/install/quillon-sim @ONLY)
     install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-sim
+        DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The GPIO library and its launcher, made the same way.
+set(QUILLON_GPIO_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillon/gpio)
+if(TARGET io_gpio)
+    install(TARGETS io_gpio LIBRARY DESTINATION ${QUILLON_GPIO_LIBDIR})
+    if(IS_ABSOLUTE ${CMAKE_INSTALL_BINDIR} OR IS_ABSOLUTE ${QUILLON_GPIO_LIBDIR})
+        set(QUILLON_GPIO_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/quillon/gpio)
+    else()
+        file(RELATIVE_PATH relative /${CMAKE_INSTALL_BINDIR} /${QUILLON_GPIO_LIBDIR})
+        set(QUILLON_GPIO_DIR "$bin/${relative}")
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-gpio.in
+        ${PROJECT_BINARY_DIR}/install/quillon-gpio @ONLY)
+    install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-gpio
         DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix: bin/quillon with its Linux io library beside it
-# (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the wiring
-# drawing, and the man page, which man shows without warnings and which names every command.
+# (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the GPIO
+# library with the quillon-gpio launcher, the wiring drawing, and the man page, which man shows
+# without warnings and which names every command; then the same as a Debian package.
 # Usage: install_test.sh BUILD_DIR
 set -uo pipefail
 failures=0
@@ -18,6 +19,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null || exit 1
 
 for file in bin/quillon bin/libio.so lib/quillon/sim/libio.so bin/quillon-sim \
+    lib/quillon/gpio/libio.so bin/quillon-gpio \
     share/man/man1/quillon.1 share/doc/quillon/wiring.svg; do
     check "installed $file" test -f "$prefix/$file"
 done
@@ -32,10 +34,35 @@ if [[ ! -e /dev/parport0 ]]; then
     check "no parallel port: adapter missing" has "$out" 'Tarvik not installed'
 fi
 
+# quillon-gpio runs it with the GPIO library, which on a machine without the chip says so.
+if [[ ! -e /dev/gpiochip0 ]]; then
+    out=$("$prefix/bin/quillon-gpio" -i </dev/null 2>&1)
+    check "quillon-gpio uses its GPIO library" has "$out" '/dev/gpiochip0 not found'
+fi
+
 # The launcher, also called through a link from elsewhere, runs it with the simulated target.
 ln -s "$prefix/bin/quillon-sim" "$prefix/sim-link"
 out=$("$prefix/sim-link" -i </dev/null 2>&1)
 check "quillon-sim greets the simulated ATmega16" has "$out" 'Processor: ATmega16'
+
+# The Debian package (what `make package` makes), unpacked into a scratch root: the installed
+# launcher greets the simulated chip from the root's usr/bin; lintian finds no error in it.
+if [[ -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/null; then
+    cpack --config "$1/CPackConfig.cmake" -B "$prefix/package" >"$prefix/cpack.txt" 2>&1
+    deb=$(echo "$prefix"/package/quillon_*.deb)
+    check "package built" test -f "$deb"
+    check "package depends on the C++ runtime" has "$(dpkg-deb -f "$deb" Depends)" 'libstdc++6'
+    dpkg-deb -x "$deb" "$prefix/root"
+    for file in usr/bin/quillon usr/bin/libio.so usr/lib/quillon/sim/libio.so usr/lib/quillon/gpio/libio.so \
+        usr/share/man/man1/quillon.1.gz usr/share/doc/quillon/copyright; do
+        check "package holds $file" test -f "$prefix/root/$file"
+    done
+    out=$(env -u LD_LIBRARY_PATH "$prefix/root/usr/bin/quillon-sim" -i </dev/null 2>&1)
+    check "packaged quillon-sim greets the simulated ATmega16" has "$out" 'Processor: ATmega16'
+    if command -v lintian >/dev/null; then
+        check "lintian finds no error" test -z "$(lintian "$deb" 2>/dev/null | grep '^E:')"
+    fi
+fi
 
 # The man page: man renders it without complaint and names every command word and variable.
 if command -v man >/dev/null; then
@@ -53,7 +80,8 @@ if command -v man >/dev/null; then
         check "man page describes $word" \
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
-    for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE; do
+    for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
+        QUILLON_GPIO; do
         check "man page names $variable" has "$page" "$variable"
     done
 else

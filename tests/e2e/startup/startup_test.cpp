@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Start-up as a user sees it when the adapter can't be reached: unplugged (the simulated one),
-// no parallel port (the Linux library beside the program), no io library, or one without the
-// entry points the programmer calls.
+// no parallel port (the Linux library beside the program), no GPIO chip (quillon-gpio), no io
+// library, or one without the entry points the programmer calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,12 +26,14 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
          std::vector<std::array<std::string, 4>>{
              {QUILLON_PROGRAM, build + "/sim", "", ""},
              {QUILLON_PROGRAM, "", "", "io library: /dev/parport0 not found"},
+             {build + "/quillon-gpio", "", "", "io library: /dev/gpiochip0 not found"},
              {lonely / "quillon", "", "Port I/O library io not found (looked for libio.so)\n", ""},
              {lonely / "quillon", build + "/tests/io-partial",
               "Port I/O library io lacks SetPortBit, ClrPortBit or GetPortBit\n", ""}}) {
         SCOPED_TRACE(program + " with " + libraryPath);
-        if (!error.empty() && fs::exists("/dev/parport0")) {
-            continue; // this machine has a parallel port
+        const std::string device = error.empty() ? "" : error.substr(12, error.find(' ', 12) - 12);
+        if (!device.empty() && fs::exists(device)) {
+            continue; // this machine has the port or chip
         }
         ProgramOptions options;
         options.args = {"-i", "-gf", "-dfx.hex"}; // none of them runs

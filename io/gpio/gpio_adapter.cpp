@@ -1,0 +1,458 @@
+// SPDX-License-Identifier: MIT
+// The adapter's port bits on GPIO lines: the configuration, the line request and its changes,
+// the hold time, and failures that say what to do.
+#include "gpio_adapter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/gpio.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillon::gpio {
+
+namespace {
+
+int systemOpen(const char* path, int flags) {
+    return ::open(path, flags);
+}
+
+int systemIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+
+int systemClose(int fd) {
+    return ::close(fd);
+}
+
+std::string systemDeviceGroup(const char* path) {
+    struct stat info {};
+    if (::stat(path, &info) != 0) {
+        return {};
+    }
+    const group* owner = ::getgrgid(info.st_gid);
+    return owner != nullptr && owner->gr_name != nullptr ? owner->gr_name : std::string{};
+}
+
+void systemReport(const std::string& message) {
+    std::fputs(message.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+int64_t systemNanoseconds() {
+    timespec now{};
+    (void)::clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+constexpr uint8_t loopBackOutA = 0x01;
+constexpr uint8_t loopBackOutB = 0x02;
+constexpr uint8_t releaseReset = 0x04;
+constexpr uint8_t releaseClock = 0x08;
+constexpr uint8_t sckBit = 0x10;
+constexpr uint8_t mosiBit = 0x20;
+constexpr uint8_t resetBits = 0xC0;
+
+constexpr uint8_t unusedInputs = 0x1F;
+constexpr uint8_t loopBackInA = 0x20;
+constexpr uint8_t misoIn = 0x40;
+constexpr uint8_t loopBackInB = 0x80;
+constexpr uint8_t nothingPlugged = 0x7F; // inputs floating high, bit 7 inverted
+
+constexpr uint32_t longestHold = 100000;
+constexpr char consumerName[] = "quillon";
+// What the messages suggest for each line: the defaults, and a free pin for the enable line.
+constexpr std::array<uint32_t, 5> exampleLines{11, 10, 25, 9, 24};
+
+[[nodiscard]] constexpr uint64_t maskOf(Line line) {
+    return uint64_t{1} << static_cast<unsigned>(line);
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool parseNumber(std::string_view text, uint32_t& number) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
+}
+
+} // namespace
+
+const GpioSystem& realSystem() {
+    static const GpioSystem system{systemOpen,        systemIoctl,  systemClose,
+                                   systemDeviceGroup, systemReport, systemNanoseconds};
+    return system;
+}
+
+std::optional<GpioConfig> parseConfig(std::string_view text, std::string& problem) {
+    GpioConfig config;
+    const auto bad = [&](std::string_view item, const std::string& why) {
+        problem = "QUILLON_GPIO: '" + std::string(item) + "' " + why;
+        return std::nullopt;
+    };
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = trimmed(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        if (item.empty()) {
+            continue;
+        }
+        const auto equals = item.find('=');
+        const std::string_view key = trimmed(item.substr(0, equals));
+        const std::string_view value = equals == std::string_view::npos
+                                           ? std::string_view{}
+                                           : trimmed(item.substr(equals + 1));
+        if (key == "chip") {
+            if (value.empty()) {
+                return bad(item, "needs a GPIO chip, such as chip=gpiochip0");
+            }
+            config.chip = value.find('/') == std::string_view::npos ? "/dev/" + std::string(value)
+                                                                    : std::string(value);
+            continue;
+        }
+        uint32_t number = 0;
+        const bool isNumber = parseNumber(value, number);
+        if (key == "hold") {
+            if (!isNumber || number > longestHold) {
+                return bad(item, "needs microseconds from 0 to " + std::to_string(longestHold) +
+                                     ", such as hold=2");
+            }
+            config.holdMicros = number;
+            continue;
+        }
+        std::size_t line = 0;
+        while (line < lineNames.size() && lineNames[line] != key) {
+            ++line;
+        }
+        if (line == lineNames.size()) {
+            return bad(item, "is not one of chip=, sck=, mosi=, miso=, reset=, enable=, hold=");
+        }
+        if (!isNumber) {
+            return bad(item, "needs a line number of the chip, such as " +
+                                 std::string(lineNames.at(line)) + "=" +
+                                 std::to_string(exampleLines.at(line)));
+        }
+        if (static_cast<Line>(line) == Line::Enable) {
+            config.enable = number;
+        } else {
+            config.lines.at(line) = number;
+        }
+    }
+    std::array<std::optional<uint32_t>, 5> offsets{};
+    std::copy(config.lines.begin(), config.lines.end(), offsets.begin());
+    offsets.back() = config.enable;
+    for (std::size_t a = 0; a < offsets.size(); ++a) {
+        for (std::size_t b = a + 1; b < offsets.size(); ++b) {
+            if (offsets.at(b) && offsets.at(a) == offsets.at(b)) {
+                problem = "QUILLON_GPIO: " + std::string(lineNames.at(a)) + " and " +
+                          std::string(lineNames.at(b)) + " are both line " +
+                          std::to_string(*offsets.at(b)) + "; each needs a line of its own";
+                return std::nullopt;
+            }
+        }
+    }
+    return config;
+}
+
+GpioAdapter::GpioAdapter(const GpioSystem& system, std::string configText)
+    : system_(system), configText_(std::move(configText)) {}
+
+GpioAdapter::~GpioAdapter() {
+    release();
+}
+
+GpioAdapter::Levels GpioAdapter::levelsFor(uint8_t data) {
+    return {(data & releaseClock) == 0, (data & releaseReset) == 0, (data & sckBit) != 0,
+            (data & mosiBit) != 0, (data & resetBits) == resetBits};
+}
+
+bool GpioAdapter::claimed() {
+    if (state_ == State::Untried) {
+        state_ = claim() ? State::Claimed : State::Unreachable;
+    }
+    return state_ == State::Claimed;
+}
+
+bool GpioAdapter::claim() {
+    std::string problem;
+    const auto config = parseConfig(configText_, problem);
+    if (!config) {
+        fail("io library: " + problem);
+        return false;
+    }
+    config_ = *config;
+    chipFd_ = system_.open(config_.chip.c_str(), O_RDWR | O_CLOEXEC);
+    if (chipFd_ < 0) {
+        failCall("open", errno);
+        return false;
+    }
+    gpiochip_info info{};
+    if (system_.ioctl(chipFd_, GPIO_GET_CHIPINFO_IOCTL, &info) != 0) {
+        failCall("reading the chip's description", errno);
+        return false;
+    }
+    gpio_v2_line_request request{};
+    request.num_lines = config_.enable ? 5 : 4;
+    for (unsigned i = 0; i < request.num_lines; ++i) {
+        request.offsets[i] = i < 4 ? config_.lines.at(i) : *config_.enable;
+        if (request.offsets[i] >= info.lines) {
+            fail("io library: " + config_.chip + " has " + std::to_string(info.lines) +
+                 " lines, numbered from 0; " + std::string(lineNames.at(i)) + "=" +
+                 std::to_string(request.offsets[i]) +
+                 " is not one of them: name its lines in QUILLON_GPIO");
+            return false;
+        }
+    }
+    std::memcpy(request.consumer, consumerName, sizeof consumerName);
+    // Claimed as they are wired for a target left running: SCK, MOSI and RESET released, the
+    // buffer (if any) off.
+    applied_ = levelsFor(data_);
+    request.config.flags = GPIO_V2_LINE_FLAG_INPUT;
+    if (config_.enable) {
+        request.config.num_attrs = 2;
+        request.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_FLAGS;
+        request.config.attrs[0].attr.flags = GPIO_V2_LINE_FLAG_OUTPUT;
+        request.config.attrs[0].mask = maskOf(Line::Enable);
+        request.config.attrs[1].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
+        request.config.attrs[1].attr.values = maskOf(Line::Enable);
+        request.config.attrs[1].mask = maskOf(Line::Enable);
+    }
+    if (system_.ioctl(chipFd_, GPIO_V2_GET_LINE_IOCTL, &request) != 0) {
+        const int error = errno;
+        if (error == EBUSY) {
+            fail(lineInUse());
+        } else {
+            failCall("requesting the lines", error);
+        }
+        return false;
+    }
+    requestFd_ = request.fd;
+    (void)system_.close(chipFd_);
+    chipFd_ = -1;
+    lastChange_ = system_.nanoseconds();
+    return true;
+}
+
+std::string GpioAdapter::lineInUse() {
+    const std::string device = "io library: " + config_.chip;
+    for (unsigned i = 0; i < (config_.enable ? 5U : 4U); ++i) {
+        gpio_v2_line_info info{};
+        info.offset = i < 4 ? config_.lines.at(i) : *config_.enable;
+        if (system_.ioctl(chipFd_, GPIO_V2_GET_LINEINFO_IOCTL, &info) != 0 ||
+            (info.flags & GPIO_V2_LINE_FLAG_USED) == 0) {
+            continue;
+        }
+        info.consumer[sizeof info.consumer - 1] = '\0';
+        const std::string user = info.consumer[0] != '\0' ? info.consumer : "the kernel";
+        std::string message = device;
+        message += ": line ";
+        message += std::to_string(info.offset);
+        message += " (";
+        message += lineNames.at(i);
+        message += ") is in use by ";
+        message += user;
+        message += ": free it (for the SPI driver on a Raspberry Pi: dtparam=spi=off in "
+                   "/boot/firmware/config.txt, then reboot) or wire the adapter to free lines "
+                   "and name them in QUILLON_GPIO";
+        return message;
+    }
+    return device + ": a line is in use by another program or driver; stop it, or wire the "
+                    "adapter to free lines and name them in QUILLON_GPIO";
+}
+
+void GpioAdapter::failCall(const char* what, int error) {
+    const std::string device = "io library: " + config_.chip;
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        fail(device + " not found: this computer has no GPIO chip of that name (ls /dev/gpiochip*; "
+                      "name another with chip= in QUILLON_GPIO)");
+        return;
+    case EACCES:
+    case EPERM: {
+        // cppcheck-suppress stlcstrConstructor ; deviceGroup takes a C string
+        const std::string group = system_.deviceGroup(config_.chip.c_str());
+        fail(device + ": permission denied: join the group that owns it" +
+             (group.empty() ? " (see ls -l " + config_.chip + ")"
+                            : ", " + group + " (sudo usermod -aG " + group + " $USER)") +
+             ", then log in again");
+        return;
+    }
+    default:
+        fail(device + ": " + what + " failed: " + std::strerror(error));
+    }
+}
+
+void GpioAdapter::fail(const std::string& message) {
+    for (int* fd : {&requestFd_, &chipFd_}) {
+        if (*fd >= 0) {
+            (void)system_.close(*fd);
+            *fd = -1;
+        }
+    }
+    state_ = State::Unreachable;
+    if (!reported_) {
+        reported_ = true;
+        system_.report(message + "; the adapter now reads as if nothing were plugged in");
+    }
+}
+
+void GpioAdapter::holdLastChange() const {
+    const int64_t until = lastChange_ + int64_t{config_.holdMicros} * 1000;
+    while (config_.holdMicros != 0 && system_.nanoseconds() < until) {
+        // a line level must last the hold time
+    }
+}
+
+bool GpioAdapter::configure(const Levels& levels, const char* what) {
+    gpio_v2_line_config config{};
+    config.flags = GPIO_V2_LINE_FLAG_INPUT;
+    uint64_t driven = levels.clockDriven ? maskOf(Line::Sck) | maskOf(Line::Mosi) : 0;
+    driven |= levels.resetDriven ? maskOf(Line::Reset) : 0;
+    uint64_t values = (levels.sck ? maskOf(Line::Sck) : 0) |
+                      (levels.mosi ? maskOf(Line::Mosi) : 0) |
+                      (levels.reset ? maskOf(Line::Reset) : 0);
+    if (config_.enable) {
+        driven |= maskOf(Line::Enable);
+        values |= levels.enableLow() ? 0 : maskOf(Line::Enable);
+    }
+    if (driven != 0) {
+        config.num_attrs = 2;
+        config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_FLAGS;
+        config.attrs[0].attr.flags = GPIO_V2_LINE_FLAG_OUTPUT;
+        config.attrs[0].mask = driven;
+        config.attrs[1].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
+        config.attrs[1].attr.values = values & driven;
+        config.attrs[1].mask = driven;
+    }
+    holdLastChange();
+    if (system_.ioctl(requestFd_, GPIO_V2_LINE_SET_CONFIG_IOCTL, &config) != 0) {
+        failCall(what, errno);
+        return false;
+    }
+    lastChange_ = system_.nanoseconds();
+    applied_ = levels;
+    return true;
+}
+
+void GpioAdapter::writeData(uint8_t value) {
+    const bool lines = claimed(); // from the levels before this write
+    data_ = value;
+    if (!lines) {
+        return;
+    }
+    const Levels next = levelsFor(value);
+    if (next.clockDriven != applied_.clockDriven || next.resetDriven != applied_.resetDriven) {
+        (void)configure(next, "switching the lines");
+        return;
+    }
+    gpio_v2_line_values change{};
+    const auto changed = [&](bool driven, bool now, bool before, Line line) {
+        if (driven && now != before) {
+            change.mask |= maskOf(line);
+            change.bits |= now ? maskOf(line) : 0;
+        }
+    };
+    changed(next.clockDriven, next.sck, applied_.sck, Line::Sck);
+    changed(next.clockDriven, next.mosi, applied_.mosi, Line::Mosi);
+    changed(next.resetDriven, next.reset, applied_.reset, Line::Reset);
+    applied_ = next;
+    if (change.mask == 0) {
+        return; // released lines, or levels the lines already have
+    }
+    holdLastChange();
+    if (system_.ioctl(requestFd_, GPIO_V2_LINE_SET_VALUES_IOCTL, &change) != 0) {
+        failCall("setting the lines", errno);
+        return;
+    }
+    lastChange_ = system_.nanoseconds();
+}
+
+uint8_t GpioAdapter::status() {
+    if (!claimed()) {
+        return nothingPlugged;
+    }
+    gpio_v2_line_values miso{};
+    miso.mask = maskOf(Line::Miso);
+    if (system_.ioctl(requestFd_, GPIO_V2_LINE_GET_VALUES_IOCTL, &miso) != 0) {
+        failCall("reading MISO", errno);
+        return nothingPlugged;
+    }
+    uint8_t status = unusedInputs;
+    status |= (data_ & loopBackOutA) != 0 ? loopBackInA : 0;
+    status |= (miso.bits & maskOf(Line::Miso)) != 0 ? misoIn : 0;
+    status |= (data_ & loopBackOutB) == 0 ? loopBackInB : 0;
+    return status;
+}
+
+void GpioAdapter::release() {
+    if (state_ != State::Claimed) {
+        return;
+    }
+    // Let the target run: everything released, the buffer off.
+    const bool released = !applied_.clockDriven && !applied_.resetDriven;
+    if (released || configure(levelsFor(releasedData), "releasing the lines")) {
+        (void)system_.close(requestFd_);
+        requestFd_ = -1;
+    }
+    state_ = State::Untried;
+    data_ = releasedData;
+}
+
+uint8_t GpioAdapter::in(uint16_t port) {
+    if (port == dataPort) {
+        return data_;
+    }
+    return port == statusPort ? status() : 0xFF;
+}
+
+void GpioAdapter::out(uint16_t port, uint8_t value) {
+    if (port == dataPort) {
+        writeData(value);
+    }
+}
+
+void GpioAdapter::setBit(uint16_t port, unsigned bit, bool level) {
+    if (bit < 8 && port == dataPort) {
+        const auto mask = static_cast<uint8_t>(1U << bit);
+        writeData(level ? static_cast<uint8_t>(data_ | mask) : static_cast<uint8_t>(data_ & ~mask));
+    }
+}
+
+int16_t GpioAdapter::getBit(uint16_t port, unsigned bit) {
+    return bit < 8 && ((in(port) >> bit) & 1U) != 0 ? int16_t{-1} : int16_t{0};
+}
+
+void GpioAdapter::toggleBit(uint16_t port, unsigned bit) {
+    if (bit < 8 && port == dataPort) {
+        setBit(port, bit, ((data_ >> bit) & 1U) == 0);
+    }
+}
+
+int16_t GpioAdapter::shiftRight(uint16_t port, int16_t fill) {
+    const uint8_t value = in(port);
+    out(port, static_cast<uint8_t>((value >> 1) | (fill != 0 ? 0x80U : 0U)));
+    return (value & 0x01U) != 0 ? int16_t{-1} : int16_t{0};
+}
+
+int16_t GpioAdapter::shiftLeft(uint16_t port, int16_t fill) {
+    const uint8_t value = in(port);
+    out(port, static_cast<uint8_t>((value << 1) | (fill != 0 ? 0x01U : 0U)));
+    return (value & 0x80U) != 0 ? int16_t{-1} : int16_t{0};
+}
+
+} // namespace quillon::gpio
