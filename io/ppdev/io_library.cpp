@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
 // The io library's thirteen entry points for Linux, over the parallel ports at the standard
-// addresses (see parallel_ports.h). A port is opened and claimed on its first use and released
-// and closed when the library is unloaded (or the process ends), by the destructor of Ports.
+// addresses (see parallel_ports.h), configured by QUILLON_PARPORT. A port is opened and claimed
+// on its first use and released and closed when the library is unloaded (or the process ends),
+// by the destructor of Ports.
+#include <cstdlib>
+#include <string_view>
+
 #include "io.h"
 #include "parallel_ports.h"
 
 namespace {
 
-quillon::ppdev::ParallelPorts Ports(quillon::ppdev::realSystem());
+std::string_view configuration() {
+    const char* text = std::getenv("QUILLON_PARPORT");
+    return text != nullptr ? text : "";
+}
+
+quillon::ppdev::ParallelPorts Ports(quillon::ppdev::realSystem(), configuration());
 
 } // namespace
 

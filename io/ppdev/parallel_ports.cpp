@@ -5,8 +5,10 @@
 #include "parallel_ports.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/ppdev.h>
@@ -45,46 +47,123 @@ void systemReport(const std::string& message) {
     std::fflush(stderr);
 }
 
-// What the user can do about a failure, by the error the system gave.
-std::string explain(const PortSystem& system, const std::string& path, const char* what,
+int64_t systemNanoseconds() {
+    timespec now{};
+    (void)::clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+constexpr std::string_view openStep = "open";
+constexpr std::string_view unreachableNote = "; the port now reads as if nothing were plugged in";
+
+// What the user can do about a failure, by the step that failed and the error the system gave.
+std::string explain(const PortSystem& system, const std::string& path, std::string_view what,
                     int error) {
     const std::string device = "io library: " + path;
-    switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
+    const bool opening = what == openStep;
+    if (error == EBUSY) {
+        return device + " is busy: another driver or program holds the parallel port (the "
+                        "printer driver: sudo rmmod lp); stop it and try again";
+    }
+    if (opening && (error == ENOENT || error == ENODEV || error == ENXIO)) {
         return device +
                " not found: there is no parallel port with that number, or the kernel modules "
-               "parport_pc and ppdev are not loaded (sudo modprobe -a parport_pc ppdev)";
-    case EACCES:
-    case EPERM: {
+               "parport_pc and ppdev are not loaded (sudo modprobe -a parport_pc ppdev); for a "
+               "PCIe card's port set QUILLON_PARPORT=parportN";
+    }
+    if (error == ENXIO) {
+        // The claim's answer both for a device without a port and for an exclusive claim refused
+        // because another driver is registered on the port.
+        return device + ": " + std::string(what) +
+               " failed: another driver, usually the printer driver lp, uses the port (sudo "
+               "rmmod lp), or no port is behind the device (see dmesg)";
+    }
+    if (error == EACCES || error == EPERM) {
         // cppcheck-suppress stlcstrConstructor ; deviceGroup takes a C string and returns a string
         const std::string group = system.deviceGroup(path.c_str());
-        if (group.empty()) {
-            return device + ": permission denied: join the group that owns it (see ls -l " + path +
-                   "), then log in again";
-        }
-        return device + ": permission denied: join the group that owns it, " + group +
-               " (sudo usermod -aG " + group + " $USER), then log in again";
+        const std::string join = group.empty() ? "usually lp (see ls -l " + path + ")"
+                                               : group + " (sudo usermod -aG " + group + " $USER)";
+        return device + ": permission denied: join the group that owns it, " + join +
+               ", then log in again";
     }
-    case EBUSY:
-        return device + " is busy: another program or driver holds the parallel port; stop it "
-                        "and try again";
-    default:
-        return device + ": " + what + " failed: " + std::strerror(error);
+    return device + ": " + std::string(what) + " failed: " + std::strerror(error);
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
     }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// "parport" and a number: a ppdev device in /dev.
+bool isDeviceName(std::string_view name) {
+    constexpr std::string_view prefix = "parport";
+    return name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix &&
+           name.find_first_not_of("0123456789", prefix.size()) == std::string_view::npos;
+}
+
+PortConfig usableConfig(std::string_view text, std::string& problem) {
+    const auto config = parseConfig(text, problem);
+    return config ? *config : PortConfig{};
 }
 
 } // namespace
 
 const PortSystem& realSystem() {
-    static const PortSystem system{systemOpen, systemIoctl, systemClose, systemDeviceGroup,
-                                   systemReport};
+    static const PortSystem system{systemOpen,        systemIoctl,  systemClose,
+                                   systemDeviceGroup, systemReport, systemNanoseconds};
     return system;
 }
 
-ParallelPort::ParallelPort(const PortSystem& system, std::string devicePath)
-    : system_(system), path_(std::move(devicePath)) {}
+std::optional<PortConfig> parseConfig(std::string_view text, std::string& problem) {
+    PortConfig config;
+    bool named = false;
+    const auto bad = [&](std::string_view item, const std::string& why) {
+        problem = "QUILLON_PARPORT: '" + std::string(item) + "' " + why;
+        return std::nullopt;
+    };
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = trimmed(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        if (item.empty()) {
+            continue;
+        }
+        const auto equals = item.find('=');
+        if (equals == std::string_view::npos) {
+            if (named) {
+                return bad(item, "is a second device: name one only");
+            }
+            const bool path = item.find('/') != std::string_view::npos;
+            if (!path && !isDeviceName(item)) {
+                return bad(item, "is not a parallel port: name one as parport1 or /dev/parport1");
+            }
+            config.device = path ? std::string(item) : "/dev/" + std::string(item);
+            named = true;
+            continue;
+        }
+        if (trimmed(item.substr(0, equals)) != "hold") {
+            return bad(item, "is neither a device nor hold=");
+        }
+        const std::string_view value = trimmed(item.substr(equals + 1));
+        uint32_t micros = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), micros);
+        if (value.empty() || error != std::errc{} || end != value.data() + value.size() ||
+            micros > longestHold) {
+            return bad(item, "needs microseconds from 0 to " + std::to_string(longestHold) +
+                                 ", such as hold=5");
+        }
+        config.holdMicros = micros;
+    }
+    return config;
+}
+
+ParallelPort::ParallelPort(const PortSystem& system, std::string devicePath, uint32_t holdMicros)
+    : system_(system), path_(std::move(devicePath)), holdMicros_(holdMicros) {}
 
 ParallelPort::~ParallelPort() {
     release();
@@ -98,25 +177,31 @@ bool ParallelPort::claimed() {
 }
 
 bool ParallelPort::claim() {
-    fd_ = system_.open(path_.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0) {
-        fail("open", errno);
+    if (path_.empty()) {
         return false;
     }
-    if (system_.ioctl(fd_, PPCLAIM, nullptr) != 0) {
-        const int error = errno;
-        (void)system_.close(fd_);
-        fd_ = -1;
-        fail("claim", error);
+    fd_ = system_.open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) {
+        fail(openStep, errno);
+        return false;
+    }
+    // Exclusively, so that no printer driver writes to the port while it is ours.
+    if (!control(PPEXCL, nullptr, "claiming the port exclusively") ||
+        !control(PPCLAIM, nullptr, "claiming the port")) {
+        return false;
+    }
+    state_ = State::Claimed;
+    // A port that another program left in reverse mode would drive none of the data lines.
+    int forward = 0;
+    if (!change(PPDATADIR, &forward, "switching the data lines to output")) {
         return false;
     }
     // The shadow starts from the levels the port already drives, so that the first single-bit
     // change leaves the other seven lines as they were instead of pulling them low.
-    state_ = State::Claimed;
-    return control(PPRDATA, dataShadow_, "reading the data register");
+    return control(PPRDATA, &dataShadow_, "reading the data register");
 }
 
-void ParallelPort::fail(const char* what, int error) {
+void ParallelPort::fail(std::string_view what, int error) {
     if (fd_ >= 0) {
         if (state_ == State::Claimed) {
             (void)system_.ioctl(fd_, PPRELEASE, nullptr);
@@ -127,16 +212,28 @@ void ParallelPort::fail(const char* what, int error) {
     state_ = State::Unreachable;
     if (!reported_) {
         reported_ = true;
-        system_.report(explain(system_, path_, what, error) +
-                       "; the port now reads as if nothing were plugged in");
+        system_.report(explain(system_, path_, what, error) + std::string(unreachableNote));
     }
 }
 
-bool ParallelPort::control(unsigned long request, uint8_t& value, const char* what) {
-    if (system_.ioctl(fd_, request, &value) != 0) {
+bool ParallelPort::control(unsigned long request, uint8_t* value, const char* what) {
+    if (system_.ioctl(fd_, request, value) != 0) {
         fail(what, errno);
         return false;
     }
+    return true;
+}
+
+bool ParallelPort::change(unsigned long request, void* argument, const char* what) {
+    const int64_t until = lastChange_ + int64_t{holdMicros_} * 1000;
+    while (holdMicros_ != 0 && system_.nanoseconds() < until) {
+        // the lines keep their levels for the hold time
+    }
+    if (system_.ioctl(fd_, request, argument) != 0) {
+        fail(what, errno);
+        return false;
+    }
+    lastChange_ = system_.nanoseconds();
     return true;
 }
 
@@ -163,13 +260,13 @@ uint8_t ParallelPort::read(Register reg) {
     uint8_t value = 0;
     switch (reg) {
     case Register::Data:
-        return control(PPRDATA, value, "reading the data register") ? value : 0;
+        return control(PPRDATA, &value, "reading the data register") ? value : 0;
     case Register::Status:
         // The status register as the hardware shows it: bit 7 (pin 11, BUSY) arrives inverted,
         // the same value a direct read of the port's status address gives.
-        return control(PPRSTATUS, value, "reading the status register") ? value : 0;
+        return control(PPRSTATUS, &value, "reading the status register") ? value : 0;
     case Register::Control:
-        return control(PPRCONTROL, value, "reading the control register") ? value : 0;
+        return control(PPRCONTROL, &value, "reading the control register") ? value : 0;
     }
     return 0;
 }
@@ -180,9 +277,9 @@ void ParallelPort::write(Register reg, uint8_t value) {
     }
     if (reg == Register::Data) {
         dataShadow_ = value;
-        (void)control(PPWDATA, value, "writing the data register");
+        (void)change(PPWDATA, &value, "writing the data register");
     } else {
-        (void)control(PPWCONTROL, value, "writing the control register");
+        (void)change(PPWCONTROL, &value, "writing the control register");
     }
 }
 
@@ -199,11 +296,28 @@ void ParallelPort::writeBit(Register reg, unsigned bit, bool level) {
           level ? static_cast<uint8_t>(current | mask) : static_cast<uint8_t>(current & ~mask));
 }
 
-ParallelPorts::ParallelPorts(const PortSystem& system)
-    : ports_{ParallelPort(system, "/dev/parport0"), ParallelPort(system, "/dev/parport1"),
-             ParallelPort(system, "/dev/parport2")} {}
+ParallelPorts::ParallelPorts(const PortSystem& system, std::string_view configText)
+    : system_(system), config_(usableConfig(configText, problem_)),
+      ports_{ParallelPort(system, config_.device, config_.holdMicros),
+             ParallelPort(system, otherDevice("/dev/parport1"), config_.holdMicros),
+             ParallelPort(system, otherDevice("/dev/parport2"), config_.holdMicros)} {}
+
+std::string ParallelPorts::otherDevice(std::string_view path) const {
+    return path == config_.device ? std::string{} : std::string(path);
+}
+
+bool ParallelPorts::configured() {
+    if (!problem_.empty() && !problemReported_) {
+        problemReported_ = true;
+        system_.report("io library: " + problem_ + std::string(unreachableNote));
+    }
+    return problem_.empty();
+}
 
 ParallelPorts::Location ParallelPorts::locate(uint16_t address) {
+    if (!configured()) {
+        return {nullptr, Register::Data};
+    }
     for (std::size_t i = 0; i < portBases.size(); ++i) {
         if (address >= portBases[i] && address <= portBases[i] + 2) {
             const auto offset = address - portBases[i];
@@ -266,7 +380,7 @@ int16_t ParallelPorts::shiftLeft(uint16_t address, int16_t fill) {
 }
 
 bool ParallelPorts::standardPortReachable() {
-    return ports_[0].claimed();
+    return configured() && ports_[0].claimed();
 }
 
 void ParallelPorts::releaseAll() {
