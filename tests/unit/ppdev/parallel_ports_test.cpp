@@ -32,7 +32,7 @@ struct FakeOs {
     int64_t now = 0;
     std::vector<int64_t> changes; // when each line change was made
 
-    bool fails(const std::string& call) {
+    bool fails(const std::string& call) const {
         errno = error;
         return call == failing;
     }
@@ -164,8 +164,9 @@ TEST_F(PpdevTest, TheSettingNamesTheStandardPortsDeviceAndHoldsEveryLineChange) 
         ports.setBit(888, 1, true);
         ports.out(890, 0x04);
         ports.setBit(0x278, 0, true);
-        EXPECT_EQ(fake.log, "open " + device + claim + "PPWDATA 01; PPWDATA 03; PPWCONTROL 04; " +
-                                secondPort);
+        std::string expected = "open ";
+        expected.append(device).append(claim).append("PPWDATA 01; PPWDATA 03; PPWCONTROL 04; ");
+        EXPECT_EQ(fake.log, expected + secondPort);
         ASSERT_GE(fake.changes.size(), 4U);
         for (std::size_t i = 1; i < 4; ++i) {
             const int64_t gap = fake.changes[i] - fake.changes[i - 1];
