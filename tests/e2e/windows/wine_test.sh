@@ -155,6 +155,11 @@ for line in "Target ATmega16 responding" "20 bytes written to target" "Read back
     check "InpOut round trip: $line" has "$trip" "$line"
 done
 check "InpOut round trip uploads the same file" cmp -s out.hex ../out.hex
+# The hold time as the stand-in sees it: no two writes closer together than 300 µs.
+inpout_run "hold=300" "" QUILLON_INPOUT=hold=300 QUILLON_STANDIN_GAPS=gaps.txt -- -i
+check "hold=300: Target ATmega16 responding" has "$(cat run.out)" "Target ATmega16 responding"
+gap=$(tr -d '\r' <gaps.txt)
+check "hold=300: writes at least 300 µs apart (shortest: $gap)" test "$gap" -ge 300
 
 echo "wine test: $failures failed"
 [[ $failures == 0 ]]

@@ -2,7 +2,8 @@
 // A stand-in for InpOut32's DLL for the tests under Wine: Inp32, Out32 and IsInpOutDriverOpen
 // over the simulated board, so that the InpOut io.dll drives the simulated ATmega. The board is
 // made from the QUILLON_SIM_* variables when the DLL is loaded; QUILLON_STANDIN_DRIVER=closed
-// makes it answer that the driver is not open.
+// makes it answer that the driver is not open, and QUILLON_STANDIN_GAPS=FILE has it keep the
+// shortest time between two writes in FILE (in microseconds), for checking the hold time.
 #include <windows.h>
 
 #include <cstdio>
@@ -26,6 +27,35 @@ std::unique_ptr<quillon::sim::Board> loadBoard() {
 
 const std::unique_ptr<quillon::sim::Board> board = loadBoard();
 
+int64_t microseconds() {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER now{};
+    (void)QueryPerformanceFrequency(&frequency);
+    (void)QueryPerformanceCounter(&now);
+    return now.QuadPart / frequency.QuadPart * 1000000 +
+           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+// Rewritten whenever a shorter gap is seen, so that it holds the shortest when the program ends.
+void noteWrite() {
+    static const char* const gapsFile = std::getenv("QUILLON_STANDIN_GAPS");
+    static int64_t lastWrite = -1;
+    static int64_t shortest = -1;
+    if (gapsFile == nullptr) {
+        return;
+    }
+    const int64_t now = microseconds();
+    const int64_t gap = now - lastWrite;
+    if (lastWrite >= 0 && (shortest < 0 || gap < shortest)) {
+        shortest = gap;
+        if (std::FILE* file = std::fopen(gapsFile, "w"); file != nullptr) {
+            std::fprintf(file, "%lld\n", static_cast<long long>(shortest));
+            (void)std::fclose(file);
+        }
+    }
+    lastWrite = now;
+}
+
 } // namespace
 
 extern "C" {
@@ -35,6 +65,7 @@ __declspec(dllexport) short __stdcall Inp32(short port) {
 }
 
 __declspec(dllexport) void __stdcall Out32(short port, short data) {
+    noteWrite();
     board->portOut(static_cast<uint16_t>(port), static_cast<uint8_t>(data));
 }
 
