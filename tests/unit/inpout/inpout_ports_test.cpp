@@ -130,8 +130,12 @@ TEST_F(InpOutTest, AFailureIsExplainedOnceAndThePortsReadAsNothingPluggedIn) {
     for (const auto& [loads, open, config, calls, message] :
          std::vector<std::tuple<LoadResult, bool, std::string, std::string, std::string>>{
              {LoadResult::NoLibrary, true, "", "load",
-              "io library: C:\\q\\" + dll + " not found: put InpOut32's " + dll +
-                  " beside quillon.exe and run its InstallDriver.exe once as administrator"},
+              std::string("io library: C:\\q\\")
+                  .append(dll)
+                  .append(" not found: put InpOut32's ")
+                  .append(dll)
+                  .append(
+                      " beside quillon.exe and run its InstallDriver.exe once as administrator")},
              {LoadResult::NoEntryPoints, true, "", "load",
               "has no Inp32, Out32 or IsInpOutDriverOpen"},
              {LoadResult::Loaded, false, "", "load open",
