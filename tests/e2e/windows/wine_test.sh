@@ -6,7 +6,7 @@
 # wait ends when a key arrives on standard input. Then the InpOut32 io.dll (inpout/io.dll): without
 # InpOut's DLL, with its driver closed and with a bad QUILLON_INPOUT it says so in one line and
 # quillon finds no adapter; over the stand-in InpOut DLL (standin/) it drives the simulated chip
-# through the same round trip.
+# through the same round trip, and with QUILLON_INPOUT=hold=300 no two of its writes come closer.
 # Usage: wine_test.sh SOURCE_DIR WINDOWS_BUILD_DIR win32|win64
 set -uo pipefail
 source_dir=$1
@@ -47,7 +47,7 @@ work=$(mktemp -d "$build/wine-test.XXXXXX")
 trap 'wineserver -k 2>/dev/null; rm -rf "$work" "$WINEPREFIX"' EXIT
 
 # The program: a PE console program that needs only the system's own DLLs; both io.dll export the
-# thirteen entry points undecorated, and so does the stand-in InpOut's three.
+# thirteen entry points undecorated, and the stand-in exports InpOut's three.
 headers=$("$tools-objdump" -p "$build/quillon.exe")
 check "quillon.exe is $arch" grep -q "Magic.*$magic" <<<"$headers"
 check "console subsystem" grep -q 'Subsystem.*(Windows CUI)' <<<"$headers"
