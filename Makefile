@@ -24,22 +24,30 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The 32-bit Windows build (quillon.exe and the simulated target as io.dll) needs Debian's
-# MinGW-w64 cross compiler; `make test` builds it too when the compiler is there, for the Wine test.
+# The Windows builds need Debian's MinGW-w64 cross compilers: build-win32/ (32-bit) and
+# build-win64/ (64-bit), each with quillon.exe, the simulated target as io.dll and the InpOut32
+# backend as inpout/io.dll. `make test` builds them too when the compilers are there, for the
+# Wine tests.
 WINDOWS_BUILD ?= build-win32
+WINDOWS64_BUILD ?= build-win64
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQUILLON_TESTS=OFF
 
-windows: $(WINDOWS_BUILD)/CMakeCache.txt
+$(WINDOWS64_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQUILLON_TESTS=OFF
+
+windows: $(WINDOWS_BUILD)/CMakeCache.txt $(WINDOWS64_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cmake --build $(WINDOWS64_BUILD) -j $(JOBS)
 
 # The tests are configured on even where an earlier configure went without them for lack of
-# GoogleTest. The cross compiler may have just been installed, hence the check in the recipe.
+# GoogleTest. The cross compilers may have just been installed, hence the check in the recipe.
 test: PACKAGES = $(TEST_PACKAGES)
 test: CONFIGURE_FLAGS = -DQUILLON_TESTS=ON
 test: build
-	if command -v i686-w64-mingw32-g++ >/dev/null; then $(MAKE) windows; fi
+	if command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null; \
+		then $(MAKE) windows; fi
 	cd $(BUILD) && ctest --output-on-failure --no-label-summary --no-tests=error -j $(JOBS)
 
 # Only what the demo runs: the program and the simulated target (sim/libio.so; CMake writes its
@@ -60,7 +68,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD) $(WINDOWS64_BUILD)
 
 # The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write).
 .PHONY: bench

@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The Windows build under Wine: quillon.exe is a statically linked PE32 console program; with the
-# simulated io.dll beside it, it greets a simulated ATmega16, downloads a HEX file into flash and
-# uploads it again as a text file with CR LF line ends, and its closing key wait ends when a key
-# arrives on standard input.
-# Usage: wine_test.sh SOURCE_DIR WINDOWS_BUILD_DIR
+# A Windows build under Wine: quillon.exe is a statically linked PE32 (win32) or PE32+ (win64)
+# console program; with the simulated io.dll beside it, it greets a simulated ATmega16, downloads a
+# HEX file into flash and uploads it again as a text file with CR LF line ends, and its closing key
+# wait ends when a key arrives on standard input. Then the InpOut32 io.dll (inpout/io.dll): without
+# InpOut's DLL, with its driver closed and with a bad QUILLON_INPOUT it says so in one line and
+# quillon finds no adapter; over the stand-in InpOut DLL (standin/) it drives the simulated chip
+# through the same round trip, and with QUILLON_INPOUT=hold=300 no two of its writes come closer.
+# Usage: wine_test.sh SOURCE_DIR WINDOWS_BUILD_DIR win32|win64
 set -uo pipefail
 source_dir=$1
 build=$2
+arch=$3
+case $arch in
+win32) toolchain=mingw-i686.cmake tools=i686-w64-mingw32 wine=wine magic=010b inpout=inpout32.dll ;;
+win64) toolchain=mingw-x86_64.cmake tools=x86_64-w64-mingw32 magic=020b inpout=inpoutx64.dll
+    wine=/usr/lib/wine/wine64 ;;
+*) echo "usage: $0 SOURCE_DIR WINDOWS_BUILD_DIR win32|win64" >&2 && exit 2 ;;
+esac
+if ! command -v "$tools-g++" >/dev/null || ! command -v "$wine" >/dev/null; then
+    echo "skipped: needs $tools-g++ and $wine"
+    exit 77
+fi
 failures=0
 check() { # name, command...
     local name=$1
@@ -18,36 +32,45 @@ has() { grep -qF -- "$2" <<<"$1"; } # text, part
 
 # Bring the Windows build up to date (`make windows` makes it; this keeps ctest alone enough).
 if [[ ! -f $build/CMakeCache.txt ]]; then
-    cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" \
+    cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$toolchain" \
         -DQUILLON_TESTS=OFF >/dev/null || exit 1
 fi
 cmake --build "$build" -j 2 >/dev/null || exit 1
+cmake --build "$build" -j 2 --target inpout_standin >/dev/null || exit 1
 
 # Wine headless, quiet, in a fresh prefix of its own under the build folder.
-export WINEPREFIX=$build/wine-test-prefix WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX=$build/wine-test-prefix WINEDEBUG=-all WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 rm -rf "$WINEPREFIX"
 work=$(mktemp -d "$build/wine-test.XXXXXX")
 trap 'wineserver -k 2>/dev/null; rm -rf "$work" "$WINEPREFIX"' EXIT
 
-# The program: a 32-bit PE console program that needs only the system's own DLLs; io.dll exports
-# the thirteen entry points undecorated.
-headers=$(i686-w64-mingw32-objdump -p "$build/quillon.exe")
-check "quillon.exe is PE32" grep -q 'Magic.*010b' <<<"$headers"
+# The program: a PE console program that needs only the system's own DLLs; both io.dll export the
+# thirteen entry points undecorated, and the stand-in exports InpOut's three.
+headers=$("$tools-objdump" -p "$build/quillon.exe")
+check "quillon.exe is $arch" grep -q "Magic.*$magic" <<<"$headers"
 check "console subsystem" grep -q 'Subsystem.*(Windows CUI)' <<<"$headers"
 imports=$(grep 'DLL Name' <<<"$headers" | awk '{print tolower($3)}' | sort -u | tr '\n' ' ')
 check "static: imports only $imports" test "$imports" == "kernel32.dll msvcrt.dll "
-exports=$(i686-w64-mingw32-objdump -p "$build/io.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
-for entry in PortOut PortWordOut PortDWordOut PortIn PortWordIn PortDWordIn SetPortBit ClrPortBit \
-    NotPortBit GetPortBit RightPortShift LeftPortShift IsDriverInstalled; do
-    check "io.dll exports $entry" grep -qE "\] $entry\$" <<<"$exports"
+exports() { "$tools-objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p'; }
+for dll in io.dll inpout/io.dll; do
+    for entry in PortOut PortWordOut PortDWordOut PortIn PortWordIn PortDWordIn SetPortBit \
+        ClrPortBit NotPortBit GetPortBit RightPortShift LeftPortShift IsDriverInstalled; do
+        check "$dll exports $entry" grep -qE "\] $entry\$" <<<"$(exports "$build/$dll")"
+    done
 done
+check "inpout/io.dll imports only kernel32.dll msvcrt.dll" test "$("$tools-objdump" -p \
+    "$build/inpout/io.dll" | awk '/DLL Name/ {print tolower($3)}' | sort -u | tr '\n' ' ')" \
+    == "kernel32.dll msvcrt.dll "
+check "stand-in exports Inp32 Out32 IsInpOutDriverOpen" \
+    test "$(exports "$build/standin/$inpout" | awk 'NR > 1 && NF {print $NF}' | tr '\n' ' ')" \
+    == "Inp32 IsInpOutDriverOpen Out32 "
 
 cp "$build/quillon.exe" "$build/io.dll" "$work/" && cd "$work" || exit 1
 # The first start sets the prefix up. Some kernels have no 32-bit execution at all (Wine's i386
 # loader then fails with "Exec format error"): the runs below are skipped there, not failed.
-if ! wine quillon.exe -h </dev/null >first.out 2>&1; then
+if ! "$wine" quillon.exe -h </dev/null >first.out 2>&1; then
     if grep -q 'Exec format error' first.out; then
         echo "skipped: this kernel can't start 32-bit programs, so Wine can't run quillon.exe"
         ((failures == 0)) && exit 77
@@ -56,7 +79,7 @@ if ! wine quillon.exe -h </dev/null >first.out 2>&1; then
 fi
 
 # Start-up and greeting of a simulated ATmega16; every line but the last ends in CR LF.
-QUILLON_SIM_DEVICE=ATmega16 timeout 120 wine quillon.exe -i </dev/null >greet.out 2>/dev/null
+QUILLON_SIM_DEVICE=ATmega16 timeout 120 "$wine" quillon.exe -i </dev/null >greet.out 2>/dev/null
 check "greeting run exits with 0" test $? == 0
 greet=$(tr -d '\r' <greet.out)
 for line in "Delay parameter for 1 usec is " "Quillon Programming Utility V0.97" \
@@ -70,7 +93,7 @@ check "console lines end in CR LF" test "$(head -n -1 greet.out | grep -vc $'\r$
 # text-mode stream, with CR LF.
 records=(':100000000c942a000c9434000c9434000c943400aa' ':0400100011241fbeda' ':00000001FF')
 printf '%s\n' "${records[@]}" >prog.hex
-timeout 120 wine quillon.exe -dfprog.hex -ufout.hex </dev/null >trip.out 2>/dev/null
+timeout 120 "$wine" quillon.exe -dfprog.hex -ufout.hex </dev/null >trip.out 2>/dev/null
 check "round trip exits with 0" test $? == 0
 trip=$(tr -d '\r' <trip.out)
 for line in "load file length = 20" "20 bytes written to target" "Read 16384 target flash bytes" \
@@ -90,11 +113,53 @@ check "uploaded file holds the program, CR LF line ends" \
     [[ -e wait.status ]] || echo stayed >stayed
     echo
 } | {
-    timeout 120 wine quillon.exe -i >wait.out 2>/dev/null
+    timeout 120 "$wine" quillon.exe -i >wait.out 2>/dev/null
     echo $? >wait.status
 }
 check "waits for a key after the closing line" test -e stayed
 check "a key on standard input ends the wait" test "$(cat wait.status)" == 0
+
+# The InpOut32 io.dll in a folder of its own with quillon.exe; InpOut's DLL comes and goes.
+mkdir inpout && cp "$build/quillon.exe" "$build/inpout/io.dll" inpout/ && cp prog.hex inpout/ &&
+    cd inpout || exit 1
+inpout_run() { # name, expected stderr line, environment..., then quillon's arguments after --
+    local name=$1 message=$2 variables=()
+    shift 2
+    while [[ $1 != -- ]]; do variables+=("$1") && shift; done
+    shift
+    env QUILLON_SIM_DEVICE=ATmega16 "${variables[@]}" timeout 120 "$wine" quillon.exe "$@" \
+        </dev/null >run.out 2>run.err
+    check "$name: exits with 0" test $? == 0
+    if [[ -n $message ]]; then
+        check "$name: one line on standard error" test "$(tr -d '\r' <run.err | grep -c .)" == 1
+        check "$name: says '$message'" has "$(cat run.err)" "$message"
+    else
+        check "$name: nothing on standard error" test ! -s run.err
+    fi
+}
+no_adapter() { check "$1: no adapter" has "$(tr -d '\r' <run.out)" "Tarvik not installed"; }
+inpout_run "no $inpout" "inpout\\$inpout not found: put InpOut32's $inpout beside quillon.exe and \
+run its InstallDriver.exe once as administrator" -- -i
+no_adapter "no $inpout"
+cp "$build/standin/$inpout" . || exit 1
+inpout_run "driver closed" "InpOut32's driver is not open: run InpOut32's InstallDriver.exe" \
+    QUILLON_STANDIN_DRIVER=closed -- -i
+no_adapter "driver closed"
+inpout_run "bad QUILLON_INPOUT" "io library: QUILLON_INPOUT: 'hold=2x' needs microseconds" \
+    QUILLON_INPOUT=hold=2x -- -i
+no_adapter "bad QUILLON_INPOUT"
+inpout_run "InpOut round trip" "" QUILLON_INPOUT=hold=1 -- -dfprog.hex -ufout.hex
+trip=$(tr -d '\r' <run.out)
+for line in "Target ATmega16 responding" "20 bytes written to target" "Read back target to verify" \
+    "Target matches prog.hex" "Write Flash/EEPROM data to out.hex"; do
+    check "InpOut round trip: $line" has "$trip" "$line"
+done
+check "InpOut round trip uploads the same file" cmp -s out.hex ../out.hex
+# The hold time as the stand-in sees it: no two writes closer together than 300 µs.
+inpout_run "hold=300" "" QUILLON_INPOUT=hold=300 QUILLON_STANDIN_GAPS=gaps.txt -- -i
+check "hold=300: Target ATmega16 responding" has "$(cat run.out)" "Target ATmega16 responding"
+gap=$(tr -d '\r' <gaps.txt)
+check "hold=300: writes at least 300 µs apart (shortest: $gap)" test "$gap" -ge 300
 
 echo "wine test: $failures failed"
 [[ $failures == 0 ]]
