@@ -16,10 +16,12 @@
 
 #include "commands/commands.h"
 #include "device/device.h"
-#include "image/hexfile.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
+#include "image/load_command.h"
+#include "image/upload_commands.h"
 #include "link/link.h"
-#include "transfer/transfer.h"
+#include "transfer/download_commands.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

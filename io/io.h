@@ -6,8 +6,9 @@
 // be dropped in: the simulated adapter (io/sim), the Linux parallel-port backend (io/ppdev), or
 // on Windows a port-I/O DLL with the usual io.dll entry points.
 //
-// On Windows the entry points use the __stdcall convention and are exported undecorated (see the
-// .def files beside each implementation); elsewhere they use the platform's C convention.
+// On Windows the entry points use the __stdcall convention and are exported undecorated
+// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see cmake/windows.cmake);
+// elsewhere they use the platform's C convention.
 #ifndef QUILLON_IO_H
 #define QUILLON_IO_H
 

@@ -6,6 +6,8 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "commands/interpreter.h"
+#include "commands/prompt_input.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "link/link.h"

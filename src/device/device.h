@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The supported devices, identification of the attached target, and connecting to it.
+// The supported devices, identification of the attached target, connecting to it, and what the
+// lock byte and the fuse writes mean to every command.
 #pragma once
 
 #include <array>
@@ -18,6 +19,21 @@ struct WritableBits {
 
     [[nodiscard]] bool operator==(const WritableBits&) const = default;
 };
+
+// How long every fuse or lock write is given to finish before the next instruction or the
+// release: the target ignores what arrives while it is still writing.
+inline constexpr int32_t fuseWriteWaitMicros = 9500;
+
+// The lock byte's mode bits LB2:1 (bits 1 and 0): 11 locks nothing; 10 disables further
+// programming of flash, EEPROM and fuses; 00 also disables reading them back (reads answer ff).
+// Any mode but 11 is taken as locked for writing. Only a chip erase sets them back to 11.
+inline constexpr uint8_t lockModeBits = 0x03;
+[[nodiscard]] constexpr bool writesLocked(uint8_t lock) {
+    return (lock & lockModeBits) != lockModeBits;
+}
+[[nodiscard]] constexpr bool readsLocked(uint8_t lock) {
+    return (lock & lockModeBits) == 0;
+}
 
 // One supported device.
 struct DeviceRecord {

@@ -8,7 +8,7 @@
 
 #include "commands/hex_value.h"
 #include "device/device.h"
-#include "device/device_commands.h"
+#include "device/fuse_commands.h"
 #include "device/instructions.h"
 #include "link/link.h"
 

@@ -4,8 +4,8 @@
 
 #include "commands/hex_value.h"
 #include "device/device.h"
-#include "device/device_commands.h"
 #include "device/instructions.h"
+#include "device/lock_commands.h"
 #include "link/link.h"
 
 namespace quillon {

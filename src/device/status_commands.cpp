@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "device/device.h"
-#include "device/device_commands.h"
 #include "device/instructions.h"
+#include "device/status_commands.h"
 
 namespace quillon {
 

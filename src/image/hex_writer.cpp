@@ -7,7 +7,7 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace quillon {

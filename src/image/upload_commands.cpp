@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
 // its erased tail, to an Intel HEX file.
+#include "image/upload_commands.h"
+
 #include <cstdio>
 #include <string>
 
 #include "commands/commands.h"
-#include "image/hexfile.h"
+#include "device/device.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 #include "transfer/transfer.h"
 

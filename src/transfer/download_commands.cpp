@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The download commands: "df" loads an Intel HEX file, erases the chip, programs the flash and
 // verifies it; "de" does the same for the EEPROM, without erasing.
+#include "transfer/download_commands.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "commands/commands.h"
+#include "device/device.h"
 #include "device/instructions.h"
-#include "image/hexfile.h"
 #include "image/image.h"
+#include "image/load_command.h"
 #include "link/link.h"
 #include "transfer/transfer.h"
 

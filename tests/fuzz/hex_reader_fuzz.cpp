@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 
 namespace q = quillon;

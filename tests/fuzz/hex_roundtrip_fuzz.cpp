@@ -19,7 +19,8 @@
 #include <string_view>
 
 #include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace fs = std::filesystem;

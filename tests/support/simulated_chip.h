@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 #include "program_runner.h"
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 #include "memory_test_support.h"
 #include "program_runner.h"

@@ -9,7 +9,9 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
-#include "device/device_commands.h"
+#include "commands/interpreter.h"
+#include "device/device.h"
+#include "device/lock_commands.h"
 #include "scripted_target.h"
 
 using namespace quillon;

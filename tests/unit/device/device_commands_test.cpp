@@ -5,7 +5,9 @@
 
 #include <sstream>
 
-#include "device/device_commands.h"
+#include "device/device.h"
+#include "device/fuse_commands.h"
+#include "device/lock_commands.h"
 #include "scripted_target.h"
 
 using namespace quillon;

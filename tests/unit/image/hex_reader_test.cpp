@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 #include "memory_test_support.h"
 

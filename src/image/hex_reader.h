@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The Intel HEX reader and writer, and the load and upload commands.
+// The lenient Intel HEX reader: the records of a HEX text or stream into ImageBuffer.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string_view>
 
 namespace quillon {
@@ -36,30 +35,5 @@ struct HexLoad {
 [[nodiscard]] HexLoad readHexText(std::string_view text);
 // The same, reading a stream to its end; the stream stays open.
 [[nodiscard]] HexLoad readHexStream(std::FILE* stream);
-// The same for CommandSettings.downloadFile, which must be open for reading; closes it.
-[[nodiscard]] HexLoad readHexFile();
-
-// The first steps of "df", "de" and "ld": takes fileName as the download file name, opens it
-// and reads it into ImageBuffer. Returns the load length, or nothing after printing why the
-// file was not loaded (it could not be opened or read, or it reaches outside ImageBuffer).
-[[nodiscard]] std::optional<int32_t> loadDownloadFile(std::string_view fileName);
-
-// Results of writeHexFile.
-inline constexpr int32_t hexFileWritten = 1;
-inline constexpr int32_t hexFileNotWritten = -1;
-
-// Writes the first length bytes of ReadBackBuffer to the file path as Intel HEX: 16-byte data
-// records with lower-case digits, an extended address record (type 04, or type 02 when
-// CommandSettings.addressRecordType isn't 4) after the record at offset fff0 of every 64 KiB
-// block, and the end record. Returns hexFileWritten, or hexFileNotWritten when the file
-// couldn't be opened or not be written completely (with a message).
-[[nodiscard]] int32_t writeHexFile(std::string_view path, int32_t length);
-
-// "ld": loads an Intel HEX file into ImageBuffer without touching the target.
-void loadImage(std::string_view fileName);
-// "uf": reads the flash back into an Intel HEX file.
-void uploadFlash(std::string_view fileName);
-// "ue": reads the EEPROM back into an Intel HEX file.
-void uploadEeprom(std::string_view fileName);
 
 } // namespace quillon
