@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "image/hex_writer.h"
 #include "image/image.h"

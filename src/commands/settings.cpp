@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The command settings' reset.
-#include "commands/commands.h"
+#include "commands/settings.h"
 
 namespace quillon {
 

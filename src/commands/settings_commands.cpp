@@ -8,6 +8,7 @@
 
 #include "commands/commands.h"
 #include "commands/hex_value.h"
+#include "commands/settings.h"
 #include "link/link.h"
 
 namespace quillon {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "link/link.h"
 #include "platform/platform.h"

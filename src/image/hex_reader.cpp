@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "commands/commands.h"
 #include "commands/hex_value.h"
+#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
 

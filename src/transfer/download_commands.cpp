@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "image/image.h"

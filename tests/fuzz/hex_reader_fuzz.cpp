@@ -14,7 +14,7 @@
 #include <optional>
 #include <string_view>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"

@@ -38,6 +38,7 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "device/lock_commands.h"
 #include "image/image.h"

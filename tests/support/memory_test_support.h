@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 
 namespace quillon::testing {

@@ -10,6 +10,7 @@
 #include "commands/commands.h"
 #include "commands/dialogue.h"
 #include "commands/interpreter.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "device/lock_commands.h"
 #include "scripted_target.h"

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 #include "memory_test_support.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
