@@ -155,8 +155,8 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const fs::path image = folder / "full128.hex";
-    CommandSettings.addressRecordType = 4;
-    CommandSettings.trimUpload = 1;
+    CommandSettings.addressRecordType = AddressRecordType::linear;
+    CommandSettings.trimUpload = UploadTrim::trimmed;
     hexBenchmarks(image);
 
     const std::string library = argc > 1 ? argv[1] : "";

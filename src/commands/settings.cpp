@@ -5,9 +5,9 @@
 namespace quillon {
 
 void resetSettings() {
-    CommandSettings.verifyMode = 'v';
+    CommandSettings.verifyMode = VerifyMode::verify;
     CommandSettings.fillByte = 0xFF;
-    CommandSettings.outputMode = 'n';
+    CommandSettings.outputMode = OutputMode::normal;
     CommandSettings.logOpen = 0;
     CommandSettings.downloadFileName.clear();
     CommandSettings.uploadFileName.clear();

@@ -42,8 +42,8 @@ struct DeviceRecord {
     std::array<uint8_t, 3> signature{};
     int32_t fuseCount = 3; // default fuse bytes compared by defaultFusesSet
     // Default fuses, positions 1 to 4 at indices 0 to 3. Positions 1, 2, 3 are the extended,
-    // high and low fuse: the order in which the fuse line and the status report show them, and
-    // the order of FuseTriple's cells after readFuses. Position 4 is 0xFF and unused.
+    // high and low fuse: the order in which the fuse line and the status report show them
+    // (FuseCells::shownOrder). Position 4 is 0xFF and unused.
     std::array<uint8_t, 4> defaultFuses{};
     int32_t pageWords = 0; // flash page size in 16-bit words
     int32_t spare = 4;
@@ -80,8 +80,13 @@ void fillDeviceTable();
 // sets currentDevice. Prints nothing.
 void connectTarget();
 
-// Reads the fuses; 'd' when they equal the current device's defaults, else 'n' (also when the
-// target was not recognised).
-[[nodiscard]] char defaultFusesSet();
+// The greeting's verdict on the fuses, stored as the character it has always been.
+enum class DefaultFuses : char {
+    set = 'd',    // the fuses equal the current device's defaults
+    notSet = 'n', // they don't, or the target was not recognised
+};
+
+// Reads the fuses and compares them with the current device's defaults.
+[[nodiscard]] DefaultFuses defaultFusesSet();
 
 } // namespace quillon

@@ -57,7 +57,7 @@ void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset
 
 // Type 04 gives the block number itself, type 02 the segment at the block's start.
 void writeAddressRecord(std::FILE* file, int32_t block) {
-    const bool linear = CommandSettings.addressRecordType == 4;
+    const bool linear = CommandSettings.addressRecordType == AddressRecordType::linear;
     const auto value = static_cast<uint16_t>(linear ? block : block * 4096);
     RecordLine line;
     line.add(0x02);

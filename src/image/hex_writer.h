@@ -7,6 +7,12 @@
 
 namespace quillon {
 
+// The record that gives the address above 64 KiB, with the value of its type field.
+enum class AddressRecordType : int32_t {
+    segment = 2, // extended segment address (type 02): the block's start / 16
+    linear = 4,  // extended linear address (type 04): the block's number
+};
+
 // Results of writeHexFile.
 inline constexpr int32_t hexFileWritten = 1;
 inline constexpr int32_t hexFileNotWritten = -1;

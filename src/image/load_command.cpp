@@ -55,7 +55,7 @@ std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
 void loadImage(std::string_view fileName) {
     (void)loadDownloadFile(fileName); // the load length is neither printed nor kept
     // With verification off the settings stay, so "nv" and "sf" also serve the next load.
-    if (CommandSettings.verifyMode == 'v') {
+    if (CommandSettings.verifyMode == VerifyMode::verify) {
         resetSettings();
     }
 }

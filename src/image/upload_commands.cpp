@@ -17,7 +17,7 @@ namespace quillon {
 namespace {
 
 int32_t uploadLength(int32_t trimmed, int32_t memoryBytes) {
-    return CommandSettings.trimUpload != 0 ? trimmed : memoryBytes;
+    return CommandSettings.trimUpload != UploadTrim::wholeMemory ? trimmed : memoryBytes;
 }
 
 // A read-back from a target that stopped answering is not its memory: the file (and whatever
@@ -43,7 +43,7 @@ void uploadFlash(std::string_view fileName) {
     const DeviceRecord* device = recognisedTarget("flash upload");
     if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackFlash(currentDevice, device->flashBytes);
-        const int32_t trimmed = trimTrailingErased(readBackSelector, device->flashBytes);
+        const int32_t trimmed = trimTrailingErased(BufferSelector::readBack, device->flashBytes);
         std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
@@ -58,7 +58,7 @@ void uploadEeprom(std::string_view fileName) {
     const DeviceRecord* device = recognisedTarget("EEPROM upload");
     if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackEeprom(currentDevice, device->eepromBytes);
-        const int32_t trimmed = trimTrailingErased(readBackSelector, device->eepromBytes);
+        const int32_t trimmed = trimTrailingErased(BufferSelector::readBack, device->eepromBytes);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
                                uploadLength(trimmed, device->eepromBytes));

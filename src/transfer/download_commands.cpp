@@ -57,7 +57,7 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
     const int32_t written = programFlash(currentDevice, *length);
     std::printf("%d bytes written to target\n", written);
 
-    if (CommandSettings.verifyMode == 'v') {
+    if (CommandSettings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
         readBackFlash(currentDevice, device.flashBytes);
         if (!targetStillAnswers()) {
@@ -67,7 +67,7 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
         // Up to the image's end at least: pages that failed to program read back erased and
         // would otherwise fall outside the comparison.
         const int32_t compared =
-            std::max(trimTrailingErased(readBackSelector, device.flashBytes), *length);
+            std::max(trimTrailingErased(BufferSelector::readBack, device.flashBytes), *length);
         printVerdict(compareBuffers(compared));
     }
 }
@@ -85,7 +85,7 @@ void eepromDownload(const DeviceRecord& device, std::string_view fileName) {
     const int32_t written = programEeprom(currentDevice, *length);
     std::printf("Bytes written to target %d\n", written);
 
-    if (CommandSettings.verifyMode == 'v') {
+    if (CommandSettings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
         readBackEeprom(currentDevice, device.eepromBytes);
         if (!targetStillAnswers()) {

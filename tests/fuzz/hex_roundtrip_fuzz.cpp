@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 5) {
         return 0;
     }
-    q::CommandSettings.addressRecordType = (data[0] & 1) != 0 ? 2 : 4;
+    q::CommandSettings.addressRecordType =
+        (data[0] & 1) != 0 ? q::AddressRecordType::segment : q::AddressRecordType::linear;
     // Lengths near the 64 KiB boundaries are the interesting ones: the top bits pick a boundary,
     // the rest an offset around it.
     const uint32_t raw = data[1] | uint32_t{data[2]} << 8 | uint32_t{data[3]} << 16;

@@ -38,8 +38,10 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
     const std::string bin = dir.file("image.bin");
     for (const auto& [length, blocks] : std::vector<std::pair<int32_t, int>>{
              {0, 0}, {5, 0}, {16, 0}, {65530, 1}, {65536, 1}, {65536 + 20, 1}, {131072, 2}}) {
-        for (const int32_t type : {4, 2}) {
-            SCOPED_TRACE(std::to_string(length) + " bytes, type " + std::to_string(type));
+        for (const q::AddressRecordType type :
+             {q::AddressRecordType::linear, q::AddressRecordType::segment}) {
+            SCOPED_TRACE(std::to_string(length) + " bytes, type " +
+                         std::to_string(static_cast<int>(type)));
             q::testing::freshMemoryState();
             q::CommandSettings.addressRecordType = type;
             for (int32_t i = 0; i < length; ++i) { // neither erased nor repeating in a record
@@ -50,8 +52,8 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             const std::string text = readFile(hex);
 
             const std::vector<std::string> addressRecords{
-                type == 4 ? ":020000040001f9\n" : ":020000021000ec\n",
-                type == 4 ? ":020000040002f8\n" : ":020000022000dc\n"};
+                type == q::AddressRecordType::linear ? ":020000040001f9\n" : ":020000021000ec\n",
+                type == q::AddressRecordType::linear ? ":020000040002f8\n" : ":020000022000dc\n"};
             std::size_t at = 0;
             for (int block = 0; block < blocks; ++block) {
                 at = text.find(addressRecords[static_cast<std::size_t>(block)], at);
