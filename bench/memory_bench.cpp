@@ -86,7 +86,8 @@ void hexBenchmarks(const fs::path& file) {
     double writeTime = 0;
     {
         QuietStdout quiet;
-        writeTime = bestOf(20, [&] { (void)writeHexFile(file.string(), 131072); });
+        writeTime = bestOf(
+            20, [&] { (void)writeHexFile(file.string(), 131072, AddressRecordType::linear); });
     }
     const double readTime = bestOf(20, [&] {
         CommandSettings.downloadFile = std::fopen(file.c_str(), "r");

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "commands/hex_value.h"
 #include "commands/settings.h"
+#include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {

@@ -5,10 +5,10 @@
 #include <array>
 #include <cstdio>
 
-#include "commands/hex_value.h"
 #include "device/device.h"
 #include "device/fuse_commands.h"
 #include "device/instructions.h"
+#include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {

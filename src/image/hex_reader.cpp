@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "commands/hex_value.h"
-#include "commands/settings.h"
 #include "image/hex_reader.h"
+#include "image/hex_value.h"
 #include "image/image.h"
 
 namespace quillon {
@@ -180,22 +179,21 @@ class HexParser {
 };
 
 template <typename Source>
-HexLoad readHex(Source& source) {
-    const uint8_t fill = CommandSettings.fillByte;
+HexLoad readHex(Source& source, uint8_t fill) {
     fillImageBuffer(fill);
     return HexParser<Source>(source, fill).run();
 }
 
 } // namespace
 
-HexLoad readHexText(std::string_view text) {
+HexLoad readHexText(std::string_view text, uint8_t fill) {
     TextSource source(text);
-    return readHex(source);
+    return readHex(source, fill);
 }
 
-HexLoad readHexStream(std::FILE* stream) {
+HexLoad readHexStream(std::FILE* stream, uint8_t fill) {
     StreamSource source(stream);
-    return readHex(source);
+    return readHex(source, fill);
 }
 
 } // namespace quillon

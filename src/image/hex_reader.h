@@ -25,15 +25,15 @@ struct HexLoad {
     int64_t outsideAddress = 0;
 };
 
-// Fills ImageBuffer with CommandSettings.fillByte and loads the records of an Intel HEX text
-// into it. The reader is lenient: a record starts at any ':', its fields are taken by count
-// and converted as the C library's "%x" converts them; types 00, 01, 02 and 04 are handled,
-// others skipped; checksums are not checked; records after the end record still load. A field
-// that yields no number keeps the value it had in the record before (0 in a file's first
-// record); a data byte that yields no number is stored as the fill byte. A NUL byte anywhere
-// marks a binary file given by mistake: reading stops and the load is refused. Prints nothing.
-[[nodiscard]] HexLoad readHexText(std::string_view text);
+// Fills ImageBuffer with fill and loads the records of an Intel HEX text into it. The reader is
+// lenient: a record starts at any ':', its fields are taken by count and converted as the C
+// library's "%x" converts them; types 00, 01, 02 and 04 are handled, others skipped; checksums are
+// not checked; records after the end record still load. A field that yields no number keeps the
+// value it had in the record before (0 in a file's first record); a data byte that yields no number
+// is stored as fill. A NUL byte anywhere marks a binary file given by mistake: reading stops and
+// the load is refused. Prints nothing.
+[[nodiscard]] HexLoad readHexText(std::string_view text, uint8_t fill);
 // The same, reading a stream to its end; the stream stays open.
-[[nodiscard]] HexLoad readHexStream(std::FILE* stream);
+[[nodiscard]] HexLoad readHexStream(std::FILE* stream, uint8_t fill);
 
 } // namespace quillon

@@ -18,10 +18,10 @@ inline constexpr int32_t hexFileWritten = 1;
 inline constexpr int32_t hexFileNotWritten = -1;
 
 // Writes the first length bytes of ReadBackBuffer to the file path as Intel HEX: 16-byte data
-// records with lower-case digits, an extended address record (type 04, or type 02 when
-// CommandSettings.addressRecordType isn't 4) after the record at offset fff0 of every 64 KiB
-// block, and the end record. Returns hexFileWritten, or hexFileNotWritten when the file
-// couldn't be opened or not be written completely (with a message).
-[[nodiscard]] int32_t writeHexFile(std::string_view path, int32_t length);
+// records with lower-case digits, an extended address record of the given type after the record
+// at offset fff0 of every 64 KiB block, and the end record. Returns hexFileWritten, or
+// hexFileNotWritten when the file couldn't be opened or not be written completely (with a message).
+[[nodiscard]] int32_t writeHexFile(std::string_view path, int32_t length,
+                                   AddressRecordType addressRecords);
 
 } // namespace quillon

@@ -15,7 +15,7 @@ HexLoad readHexFile() {
     if (CommandSettings.downloadFile == nullptr) {
         return {HexLoadStatus::unreadable};
     }
-    const HexLoad load = readHexStream(CommandSettings.downloadFile);
+    const HexLoad load = readHexStream(CommandSettings.downloadFile, CommandSettings.fillByte);
     std::fclose(CommandSettings.downloadFile);
     CommandSettings.downloadFile = nullptr;
     return load;

@@ -11,7 +11,8 @@
 
 namespace quillon {
 
-// readHexStream for CommandSettings.downloadFile, which must be open for reading; closes it.
+// readHexStream for CommandSettings.downloadFile, which must be open for reading, with the
+// settings' fill byte; closes it.
 [[nodiscard]] HexLoad readHexFile();
 
 // The first steps of "df", "de" and "ld": takes fileName as the download file name, opens it

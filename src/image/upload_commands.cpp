@@ -47,7 +47,8 @@ void uploadFlash(std::string_view fileName) {
         std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
-                               uploadLength(trimmed, device->flashBytes));
+                               uploadLength(trimmed, device->flashBytes),
+                               CommandSettings.addressRecordType);
         }
     }
     resetSettings();
@@ -61,7 +62,8 @@ void uploadEeprom(std::string_view fileName) {
         const int32_t trimmed = trimTrailingErased(BufferSelector::readBack, device->eepromBytes);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
-                               uploadLength(trimmed, device->eepromBytes));
+                               uploadLength(trimmed, device->eepromBytes),
+                               CommandSettings.addressRecordType);
         }
     }
     resetSettings();

@@ -22,7 +22,7 @@ const std::string dataDir = QUILLON_SOURCE_DIR "/tests/data/avr/";
 
 // The bytes an Intel HEX file holds up to its load length, as this program's reader sees them.
 std::string hexFileBytes(const std::string& path) {
-    const q::HexLoad load = q::readHexText(readFile(path));
+    const q::HexLoad load = q::readHexText(readFile(path), 0xFF);
     return {q::ImageBuffer.begin(), q::ImageBuffer.begin() + load.loadLength};
 }
 
@@ -118,7 +118,8 @@ std::string hexImage(const std::string& path, std::size_t length) {
     }
     image.back() = '\x5A';
     std::copy(image.begin(), image.end(), q::ReadBackBuffer.begin());
-    EXPECT_EQ(q::writeHexFile(path, static_cast<int32_t>(length)), q::hexFileWritten);
+    EXPECT_EQ(q::writeHexFile(path, static_cast<int32_t>(length), q::AddressRecordType::linear),
+              q::hexFileWritten);
     return image;
 }
 const std::string blink = dataDir + "blink16.hex";

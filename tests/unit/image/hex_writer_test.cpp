@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/settings.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
@@ -22,7 +21,7 @@ TEST(HexWriter, WritesTheWorkedExampleByteForByte) {
                                      0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE};
     std::copy(bytes.begin(), bytes.end(), q::ReadBackBuffer.begin());
     const std::string path = dir.file("example.hex");
-    EXPECT_EQ(q::writeHexFile(path, 20), q::hexFileWritten);
+    EXPECT_EQ(q::writeHexFile(path, 20, q::AddressRecordType::linear), q::hexFileWritten);
     EXPECT_EQ(readFile(path), ":100000000c942a000c9434000c9434000c943400aa\n"
                               ":0400100011241fbeda\n"
                               ":00000001FF\n");
@@ -43,12 +42,11 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             SCOPED_TRACE(std::to_string(length) + " bytes, type " +
                          std::to_string(static_cast<int>(type)));
             q::testing::freshMemoryState();
-            q::CommandSettings.addressRecordType = type;
             for (int32_t i = 0; i < length; ++i) { // neither erased nor repeating in a record
                 q::ReadBackBuffer[static_cast<std::size_t>(i)] =
                     static_cast<uint8_t>(i * 7 + (i >> 8));
             }
-            ASSERT_EQ(q::writeHexFile(hex, length), q::hexFileWritten);
+            ASSERT_EQ(q::writeHexFile(hex, length, type), q::hexFileWritten);
             const std::string text = readFile(hex);
 
             const std::vector<std::string> addressRecords{
@@ -63,7 +61,7 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), (length + 15) / 16 + blocks + 1);
             EXPECT_TRUE(text.ends_with("\n:00000001FF\n") || text == ":00000001FF\n");
 
-            const q::HexLoad load = q::readHexText(text);
+            const q::HexLoad load = q::readHexText(text, 0xFF);
             EXPECT_EQ(load.loadLength, length);
             EXPECT_TRUE(std::equal(q::ImageBuffer.begin(), q::ImageBuffer.begin() + length,
                                    q::ReadBackBuffer.begin()));
