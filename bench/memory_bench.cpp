@@ -14,12 +14,14 @@
 #include <unistd.h>
 #include <vector>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
-#include "image/hexfile.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
+#include "image/load_command.h"
+#include "image/upload_commands.h"
 #include "link/link.h"
-#include "transfer/transfer.h"
+#include "transfer/download_commands.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -84,7 +86,8 @@ void hexBenchmarks(const fs::path& file) {
     double writeTime = 0;
     {
         QuietStdout quiet;
-        writeTime = bestOf(20, [&] { (void)writeHexFile(file.string(), 131072); });
+        writeTime = bestOf(
+            20, [&] { (void)writeHexFile(file.string(), 131072, AddressRecordType::linear); });
     }
     const double readTime = bestOf(20, [&] {
         CommandSettings.downloadFile = std::fopen(file.c_str(), "r");
@@ -153,8 +156,8 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const fs::path image = folder / "full128.hex";
-    CommandSettings.addressRecordType = 4;
-    CommandSettings.trimUpload = 1;
+    CommandSettings.addressRecordType = AddressRecordType::linear;
+    CommandSettings.trimUpload = UploadTrim::trimmed;
     hexBenchmarks(image);
 
     const std::string library = argc > 1 ? argv[1] : "";

@@ -1,35 +1,48 @@
 # SPDX-License-Identifier: MIT
 # Helpers shared by the subsystems' CMakeLists.
 
-# quillon_core_sources(file...): adds sources to the program's core library. Each folder of src/
-# lists its own files; the core library is made once all of them have been read.
+# quillon_core_sources(file...): adds sources to the layer library named after the calling folder
+# of src/ (link/ feeds quillon_link). The layer libraries are made once every folder was read.
 function(quillon_core_sources)
+    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     foreach(source IN LISTS ARGN)
-        set_property(GLOBAL APPEND PROPERTY QUILLON_CORE_SOURCES
+        set_property(GLOBAL APPEND PROPERTY QUILLON_${layer}_SOURCES
             ${CMAKE_CURRENT_SOURCE_DIR}/${source})
     endforeach()
 endfunction()
 
-# quillon_dual_library(name SOURCES ... [INCLUDES ...] [LIBS ...]): a static library, plus
-# name_asan built with the sanitizers when sanitized tests are on.
+# quillon_command_sources(file...): a command's sources and headers that live in their subsystem's
+# folder but belong to the commands layer (quillon_commands).
+function(quillon_command_sources)
+    foreach(source IN LISTS ARGN)
+        set_property(GLOBAL APPEND PROPERTY QUILLON_commands_SOURCES
+            ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+    endforeach()
+endfunction()
+
+# quillon_dual_library(name SOURCES ... [INCLUDES ...] [LIBS ...] [PRIVATE_LIBS ...]): a static
+# library with public include folders, public and private libraries, plus name_asan built with
+# the sanitizers (linking the libraries' own _asan twins) when sanitized tests are on.
 function(quillon_dual_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;INCLUDES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;INCLUDES;LIBS;PRIVATE_LIBS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${ARG_INCLUDES})
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
     set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     if(QUILLON_SANITIZED_TESTS AND QUILLON_TESTS AND NOT WIN32)
         add_library(${name}_asan STATIC ${ARG_SOURCES})
         target_include_directories(${name}_asan PUBLIC ${ARG_INCLUDES})
-        set(asan_libs)
-        foreach(lib IN LISTS ARG_LIBS)
-            if(TARGET ${lib}_asan)
-                list(APPEND asan_libs ${lib}_asan)
-            else()
-                list(APPEND asan_libs ${lib})
-            endif()
+        foreach(kind LIBS PRIVATE_LIBS)
+            set(asan_${kind})
+            foreach(lib IN LISTS ARG_${kind})
+                if(TARGET ${lib}_asan)
+                    list(APPEND asan_${kind} ${lib}_asan)
+                else()
+                    list(APPEND asan_${kind} ${lib})
+                endif()
+            endforeach()
         endforeach()
-        target_link_libraries(${name}_asan PUBLIC ${asan_libs})
+        target_link_libraries(${name}_asan PUBLIC ${asan_LIBS} PRIVATE ${asan_PRIVATE_LIBS})
         target_compile_options(${name}_asan PUBLIC ${QUILLON_SANITIZE_FLAGS})
         target_link_options(${name}_asan PUBLIC ${QUILLON_SANITIZE_FLAGS})
         set_target_properties(${name}_asan PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -4,11 +4,12 @@
 // quillon loads this library by name at run time (io.dll on Windows, libio.so elsewhere) and
 // resolves these thirteen entry points. Any library that exports them with these signatures can
 // be dropped in: the simulated adapter (io/sim), the Linux parallel-port backend (io/ppdev), the
-// Windows one over InpOut32 (io/inpout), or any other port-I/O DLL with the usual io.dll entry
-// points.
+// Linux GPIO backend (io/gpio), the Windows one over InpOut32 (io/inpout), or any other port-I/O
+// DLL with the usual io.dll entry points.
 //
-// On Windows the entry points use the __stdcall convention and are exported undecorated (linked
-// with --kill-at); elsewhere they use the platform's C convention.
+// On Windows the entry points use the __stdcall convention and are exported undecorated
+// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see cmake/windows.cmake);
+// elsewhere they use the platform's C convention.
 #ifndef QUILLON_IO_H
 #define QUILLON_IO_H
 

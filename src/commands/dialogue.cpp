@@ -6,6 +6,8 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "commands/interpreter.h"
+#include "commands/prompt_input.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "link/link.h"
@@ -24,7 +26,7 @@ void greetTarget() {
     const uint8_t echo = programmingEnable();
     readSignature();
     currentDevice = identifyDevice();
-    const char verdict = defaultFusesSet();
+    const DefaultFuses verdict = defaultFusesSet();
 
     if (echo != enableEcho) {
         std::printf("Target not responding to Enable Serial Programming command\n");
@@ -36,7 +38,8 @@ void greetTarget() {
     } else {
         std::printf("Target Processor Unrecognized but responding ");
     }
-    std::printf(verdict == 'd' ? "- default fuses set\n" : "- default fuses not set\n");
+    std::printf(verdict == DefaultFuses::set ? "- default fuses set\n"
+                                             : "- default fuses not set\n");
 }
 
 void runPrompt(std::FILE* input) {

@@ -5,13 +5,16 @@
 #include <cstdio>
 
 #include "commands/commands.h"
-#include "commands/dialogue.h"
+#include "commands/interpreter.h"
 #include "commands/settings_commands.h"
 #include "device/device.h"
-#include "device/device_commands.h"
-#include "image/hexfile.h"
+#include "device/fuse_commands.h"
+#include "device/lock_commands.h"
+#include "device/status_commands.h"
+#include "image/load_command.h"
+#include "image/upload_commands.h"
 #include "link/link.h"
-#include "transfer/transfer.h"
+#include "transfer/download_commands.h"
 
 namespace quillon {
 

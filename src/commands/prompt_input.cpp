@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reading the prompt's command words from standard input.
+#include "commands/prompt_input.h"
 #include "commands/commands.h"
-#include "commands/dialogue.h"
 
 namespace quillon {
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The command settings' reset.
-#include "commands/commands.h"
+#include "commands/settings.h"
 
 namespace quillon {
 
 void resetSettings() {
-    CommandSettings.verifyMode = 'v';
+    CommandSettings.verifyMode = VerifyMode::verify;
     CommandSettings.fillByte = 0xFF;
-    CommandSettings.outputMode = 'n';
+    CommandSettings.outputMode = OutputMode::normal;
     CommandSettings.logOpen = 0;
     CommandSettings.downloadFileName.clear();
     CommandSettings.uploadFileName.clear();

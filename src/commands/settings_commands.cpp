@@ -7,7 +7,8 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "commands/hex_value.h"
+#include "commands/settings.h"
+#include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {
@@ -37,27 +38,27 @@ void setFillByte(std::string_view value) {
 }
 
 void verifyOn(std::string_view) {
-    CommandSettings.verifyMode = 'v';
+    CommandSettings.verifyMode = VerifyMode::verify;
 }
 
 void verifyOff(std::string_view) {
-    CommandSettings.verifyMode = 'n';
+    CommandSettings.verifyMode = VerifyMode::skip;
 }
 
 void useSegmentAddressRecords(std::string_view) {
-    CommandSettings.addressRecordType = 2;
+    CommandSettings.addressRecordType = AddressRecordType::segment;
 }
 
 void useLinearAddressRecords(std::string_view) {
-    CommandSettings.addressRecordType = 4;
+    CommandSettings.addressRecordType = AddressRecordType::linear;
 }
 
 void verboseOutput(std::string_view) {
-    CommandSettings.outputMode = 'v';
+    CommandSettings.outputMode = OutputMode::verbose;
 }
 
 void quietOutput(std::string_view) {
-    CommandSettings.outputMode = 'q';
+    CommandSettings.outputMode = OutputMode::quiet;
 }
 
 void showHelp(std::string_view) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 #include "link/link.h"
 #include "platform/platform.h"
@@ -34,8 +35,8 @@ void reportUnusablePortLibrary() {
 } // namespace
 
 int runProgram(int argc, char** argv) {
-    CommandSettings.trimUpload = 1;
-    CommandSettings.addressRecordType = 4;
+    CommandSettings.trimUpload = UploadTrim::trimmed;
+    CommandSettings.addressRecordType = AddressRecordType::linear;
     platform::watchForInterrupts();
     (void)bindPortLibrary(); // a missing library shows as a missing adapter below
     calibrateDelay();

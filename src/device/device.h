@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The supported devices, identification of the attached target, and connecting to it.
+// The supported devices, identification of the attached target, connecting to it, and what the
+// lock byte and the fuse writes mean to every command.
 #pragma once
 
 #include <array>
@@ -19,6 +20,21 @@ struct WritableBits {
     [[nodiscard]] bool operator==(const WritableBits&) const = default;
 };
 
+// How long every fuse or lock write is given to finish before the next instruction or the
+// release: the target ignores what arrives while it is still writing.
+inline constexpr int32_t fuseWriteWaitMicros = 9500;
+
+// The lock byte's mode bits LB2:1 (bits 1 and 0): 11 locks nothing; 10 disables further
+// programming of flash, EEPROM and fuses; 00 also disables reading them back (reads answer ff).
+// Any mode but 11 is taken as locked for writing. Only a chip erase sets them back to 11.
+inline constexpr uint8_t lockModeBits = 0x03;
+[[nodiscard]] constexpr bool writesLocked(uint8_t lock) {
+    return (lock & lockModeBits) != lockModeBits;
+}
+[[nodiscard]] constexpr bool readsLocked(uint8_t lock) {
+    return (lock & lockModeBits) == 0;
+}
+
 // One supported device.
 struct DeviceRecord {
     std::string_view name;       // as printed, e.g. "ATmega16"
@@ -26,8 +42,8 @@ struct DeviceRecord {
     std::array<uint8_t, 3> signature{};
     int32_t fuseCount = 3; // default fuse bytes compared by defaultFusesSet
     // Default fuses, positions 1 to 4 at indices 0 to 3. Positions 1, 2, 3 are the extended,
-    // high and low fuse: the order in which the fuse line and the status report show them, and
-    // the order of FuseTriple's cells after readFuses. Position 4 is 0xFF and unused.
+    // high and low fuse: the order in which the fuse line and the status report show them
+    // (FuseCells::shownOrder). Position 4 is 0xFF and unused.
     std::array<uint8_t, 4> defaultFuses{};
     int32_t pageWords = 0; // flash page size in 16-bit words
     int32_t spare = 4;
@@ -64,8 +80,13 @@ void fillDeviceTable();
 // sets currentDevice. Prints nothing.
 void connectTarget();
 
-// Reads the fuses; 'd' when they equal the current device's defaults, else 'n' (also when the
-// target was not recognised).
-[[nodiscard]] char defaultFusesSet();
+// The greeting's verdict on the fuses, stored as the character it has always been.
+enum class DefaultFuses : char {
+    set = 'd',    // the fuses equal the current device's defaults
+    notSet = 'n', // they don't, or the target was not recognised
+};
+
+// Reads the fuses and compares them with the current device's defaults.
+[[nodiscard]] DefaultFuses defaultFusesSet();
 
 } // namespace quillon

@@ -1,41 +1,41 @@
 // SPDX-License-Identifier: MIT
 // The fuse commands: "gf1", "gf2", "gf3", "gf", "a", "pfa", "pf1", "pf2", "pf3".
 //
-// FuseTriple's cells after readFuses hold extended, high, low (cells 1, 2, 3); the user's fuse
-// byte 1 is the low fuse, 2 the high and 3 the extended fuse.
+// The user's fuse byte 1 is the low fuse, 2 the high and 3 the extended fuse.
 #include <array>
 #include <cstdio>
 
-#include "commands/hex_value.h"
 #include "device/device.h"
-#include "device/device_commands.h"
+#include "device/fuse_commands.h"
 #include "device/instructions.h"
+#include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {
 
 namespace {
 
-uint8_t& cell(int n) {
-    return FuseTriple[static_cast<std::size_t>(n - 1)];
-}
-
 unsigned shown(uint8_t value) {
     return value;
 }
 
-// A fuse as its commands write it: its number in the messages, its instructions and the bits of
-// it that a serial write can change (in the device row).
+// A fuse as its commands write it: its number in the messages, its instructions, its cell of
+// FuseTriple and the bits of it that a serial write can change (in the device row).
 struct Fuse {
     int number;
     void (*write)(uint8_t);
     uint8_t (*read)();
+    uint8_t FuseCells::*cell;
     uint8_t WritableBits::*bits;
 };
 
-constexpr Fuse lowFuse{1, writeFuseLow, readFuseLow, &WritableBits::lowFuse};
-constexpr Fuse highFuse{2, writeFuseHigh, readFuseHigh, &WritableBits::highFuse};
-constexpr Fuse extendedFuse{3, writeFuseExtended, readFuseExtended, &WritableBits::extendedFuse};
+constexpr Fuse lowFuse{1, writeFuseLow, readFuseLow, &FuseCells::low, &WritableBits::lowFuse};
+constexpr Fuse highFuse{2, writeFuseHigh, readFuseHigh, &FuseCells::high, &WritableBits::highFuse};
+constexpr Fuse extendedFuse{3, writeFuseExtended, readFuseExtended, &FuseCells::extended,
+                            &WritableBits::extendedFuse};
+
+// The fuses in the order in which "pfa" takes and shows them.
+constexpr std::array<const Fuse*, 3> typedOrder{&lowFuse, &highFuse, &extendedFuse};
 
 // A fuse write and what the chip holds afterwards.
 struct FuseWrite {
@@ -97,9 +97,10 @@ void programFuseByte(const Fuse& target, std::string_view value) {
                     n == 1 ? "e1" : (n == 2 ? "99" : "fd"));
         return;
     }
-    cell(n) = *fuse;
-    const FuseWrite written = writeFuse(target, cell(n));
-    std::printf("Write fuse byte %d: %x\n", n, shown(cell(n)));
+    uint8_t& cell = FuseTriple.*(target.cell);
+    cell = *fuse;
+    const FuseWrite written = writeFuse(target, cell);
+    std::printf("Write fuse byte %d: %x\n", n, shown(cell));
     checkReadBack(written);
 }
 
@@ -107,22 +108,23 @@ void programFuseByte(const Fuse& target, std::string_view value) {
 
 void getFuseByte1(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 1: %x\n", shown(cell(3)));
+    std::printf("Fuse byte 1: %x\n", shown(FuseTriple.low));
 }
 
 void getFuseByte2(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 2: %x\n", shown(cell(2)));
+    std::printf("Fuse byte 2: %x\n", shown(FuseTriple.high));
 }
 
 void getFuseByte3(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 3: %x\n", shown(cell(1)));
+    std::printf("Fuse byte 3: %x\n", shown(FuseTriple.extended));
 }
 
 void getFuseBytes(std::string_view) {
     readFuses();
-    std::printf("Fuse bytes: %x %x %x\n", shown(cell(1)), shown(cell(2)), shown(cell(3)));
+    std::printf("Fuse bytes: %x %x %x\n", shown(FuseTriple.extended), shown(FuseTriple.high),
+                shown(FuseTriple.low));
 }
 
 void programDefaultFuses(std::string_view) {
@@ -134,8 +136,8 @@ void programDefaultFuses(std::string_view) {
     const std::array writes{writeFuse(lowFuse, device->defaultLowFuse()),
                             writeFuse(highFuse, device->defaultHighFuse()),
                             writeFuse(extendedFuse, device->defaultExtendedFuse())};
-    std::printf("Write fuse bytes: %x %x %x\n", shown(device->defaultFuses[0]),
-                shown(device->defaultFuses[1]), shown(device->defaultFuses[2]));
+    std::printf("Write fuse bytes: %x %x %x\n", shown(device->defaultExtendedFuse()),
+                shown(device->defaultHighFuse()), shown(device->defaultLowFuse()));
     for (const FuseWrite& write : writes) {
         checkReadBack(write);
     }
@@ -143,16 +145,17 @@ void programDefaultFuses(std::string_view) {
 
 bool parseFuseTriple(std::string_view text) {
     bool complete = true;
-    for (int n = 1; n <= 3; ++n) {
-        // Fields 1 and 2 end at the next comma; field 3 is the rest of the text.
-        const std::size_t comma = n < 3 ? text.find(',') : std::string_view::npos;
+    for (const Fuse* fuse : typedOrder) {
+        // The first two fields end at the next comma; the third is the rest of the text.
+        const bool last = fuse == typedOrder.back();
+        const std::size_t comma = !last ? text.find(',') : std::string_view::npos;
         const std::string_view field = text.substr(0, comma);
         if (const std::optional<uint8_t> value = readHexByte(field)) {
-            cell(n) = *value;
+            FuseTriple.*(fuse->cell) = *value;
         } else {
             complete = false;
         }
-        if (n < 3) {
+        if (!last) {
             if (comma == std::string_view::npos) {
                 return false; // fewer than three fields
             }
@@ -171,9 +174,11 @@ void programAllFuses(std::string_view values) {
                     "separated by commas, as in pfae1,99,fd\n");
         return;
     }
-    const std::array writes{writeFuse(lowFuse, cell(1)), writeFuse(highFuse, cell(2)),
-                            writeFuse(extendedFuse, cell(3))};
-    std::printf("Write fuse bytes: %x %x %x\n", shown(cell(1)), shown(cell(2)), shown(cell(3)));
+    const std::array writes{writeFuse(lowFuse, FuseTriple.low),
+                            writeFuse(highFuse, FuseTriple.high),
+                            writeFuse(extendedFuse, FuseTriple.extended)};
+    std::printf("Write fuse bytes: %x %x %x\n", shown(FuseTriple.low), shown(FuseTriple.high),
+                shown(FuseTriple.extended));
     for (const FuseWrite& write : writes) {
         checkReadBack(write);
     }

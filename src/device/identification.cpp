@@ -29,17 +29,19 @@ void connectTarget() {
     currentDevice = identifyDevice();
 }
 
-char defaultFusesSet() {
+DefaultFuses defaultFusesSet() {
     readFuses();
     const DeviceRecord* device = currentDeviceRecord();
     if (device == nullptr) {
-        return 'n'; // an unrecognised target has no defaults to hold
+        return DefaultFuses::notSet; // an unrecognised target has no defaults to hold
     }
-    char verdict = 'd';
+    // The defaults' positions are those of the fuse line: extended, high, low.
+    const std::array<uint8_t, 3> read = FuseTriple.shownOrder();
+    DefaultFuses verdict = DefaultFuses::set;
     for (int32_t i = 0; i < device->fuseCount; ++i) {
         if (device->defaultFuses[static_cast<std::size_t>(i)] !=
-            FuseTriple[static_cast<std::size_t>(i)]) {
-            verdict = 'n';
+            read[static_cast<std::size_t>(i)]) {
+            verdict = DefaultFuses::notSet;
         }
     }
     return verdict;

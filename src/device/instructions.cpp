@@ -112,9 +112,9 @@ uint8_t readFuseExtended() {
 }
 
 void readFuses() {
-    FuseTriple[2] = readFuseLow();      // into cell 3
-    FuseTriple[1] = readFuseHigh();     // into cell 2
-    FuseTriple[0] = readFuseExtended(); // into cell 1
+    FuseTriple.low = readFuseLow();
+    FuseTriple.high = readFuseHigh();
+    FuseTriple.extended = readFuseExtended();
 }
 
 void writeFuseLow(uint8_t data) {

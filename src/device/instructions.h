@@ -8,9 +8,21 @@
 
 namespace quillon {
 
-// Three fuse cells shared by the fuse operations and commands; cell n is at index n - 1. After
-// readFuses cell 1 holds the extended fuse, cell 2 the high fuse and cell 3 the low fuse.
-inline std::array<uint8_t, 3> FuseTriple{};
+// The three fuse bytes shared by the fuse operations and commands, in the order in which the fuse
+// line and the status report show them.
+struct FuseCells {
+    uint8_t extended = 0;
+    uint8_t high = 0;
+    uint8_t low = 0;
+
+    // Extended, high, low: the order of DeviceRecord's default fuses too.
+    [[nodiscard]] constexpr std::array<uint8_t, 3> shownOrder() const {
+        return {extended, high, low};
+    }
+    [[nodiscard]] bool operator==(const FuseCells&) const = default;
+};
+
+inline FuseCells FuseTriple{};
 
 // Returns the byte the target echoed during byte 3 (0x53 when it is in step).
 [[nodiscard]] uint8_t programmingEnable();
@@ -32,7 +44,7 @@ void writeLockBits(uint8_t data);
 [[nodiscard]] uint8_t readFuseLow();
 [[nodiscard]] uint8_t readFuseHigh();
 [[nodiscard]] uint8_t readFuseExtended();
-// Reads the low, high and extended fuse into FuseTriple cells 3, 2 and 1.
+// Reads the low, high and extended fuse, in this order, into FuseTriple.
 void readFuses();
 void writeFuseLow(uint8_t data);
 void writeFuseHigh(uint8_t data);

@@ -2,10 +2,10 @@
 // The lock byte commands "gl" and "pl".
 #include <cstdio>
 
-#include "commands/hex_value.h"
 #include "device/device.h"
-#include "device/device_commands.h"
 #include "device/instructions.h"
+#include "device/lock_commands.h"
+#include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "device/device.h"
-#include "device/device_commands.h"
 #include "device/instructions.h"
+#include "device/status_commands.h"
 
 namespace quillon {
 
@@ -59,8 +59,8 @@ int32_t statusReport() {
     }
     std::printf(" Signature = %x %x %x\n", shown(targetSignature[0]), shown(targetSignature[1]),
                 shown(targetSignature[2]));
-    std::printf(" Fuse bytes = %x %x %x\n", shown(FuseTriple[0]), shown(FuseTriple[1]),
-                shown(FuseTriple[2]));
+    std::printf(" Fuse bytes = %x %x %x\n", shown(FuseTriple.extended), shown(FuseTriple.high),
+                shown(FuseTriple.low));
     std::printf(" Calibration byte =  %x\n", shown(calibration));
     return row;
 }

@@ -40,8 +40,8 @@ int32_t compareBuffers(int32_t length) {
     return buffersDiffer;
 }
 
-int32_t trimTrailingErased(int32_t selector, int32_t length) {
-    const MemoryImage& buffer = selector == imageSelector ? ImageBuffer : ReadBackBuffer;
+int32_t trimTrailingErased(BufferSelector selector, int32_t length) {
+    const MemoryImage& buffer = selector == BufferSelector::image ? ImageBuffer : ReadBackBuffer;
     const std::size_t count = withinBuffers(length);
     for (std::size_t end = count; end > 0; --end) {
         if (buffer[end - 1] != 0xFF) {

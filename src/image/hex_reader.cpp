@@ -5,11 +5,9 @@
 #include <array>
 #include <cstdio>
 #include <optional>
-#include <string>
 
-#include "commands/commands.h"
-#include "commands/hex_value.h"
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_value.h"
 #include "image/image.h"
 
 namespace quillon {
@@ -181,63 +179,21 @@ class HexParser {
 };
 
 template <typename Source>
-HexLoad readHex(Source& source) {
-    const uint8_t fill = CommandSettings.fillByte;
+HexLoad readHex(Source& source, uint8_t fill) {
     fillImageBuffer(fill);
     return HexParser<Source>(source, fill).run();
 }
 
 } // namespace
 
-HexLoad readHexText(std::string_view text) {
+HexLoad readHexText(std::string_view text, uint8_t fill) {
     TextSource source(text);
-    return readHex(source);
+    return readHex(source, fill);
 }
 
-HexLoad readHexStream(std::FILE* stream) {
+HexLoad readHexStream(std::FILE* stream, uint8_t fill) {
     StreamSource source(stream);
-    return readHex(source);
-}
-
-HexLoad readHexFile() {
-    if (CommandSettings.downloadFile == nullptr) {
-        return {HexLoadStatus::unreadable};
-    }
-    const HexLoad load = readHexStream(CommandSettings.downloadFile);
-    std::fclose(CommandSettings.downloadFile);
-    CommandSettings.downloadFile = nullptr;
-    return load;
-}
-
-std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
-    CommandSettings.downloadFileName.assign(fileName);
-    CommandSettings.downloadFile = std::fopen(CommandSettings.downloadFileName.c_str(), "r");
-    if (CommandSettings.downloadFile == nullptr) {
-        std::printf("Can't open download file\n");
-        return std::nullopt;
-    }
-    const HexLoad load = readHexFile();
-    switch (load.status) {
-    case HexLoadStatus::loaded:
-        return load.loadLength;
-    case HexLoadStatus::outsideImage:
-        std::printf("ERROR - %s has data at address %s, outside the %d-byte image: file not "
-                    "loaded, check its address records\n",
-                    CommandSettings.downloadFileName.c_str(),
-                    std::to_string(load.outsideAddress).c_str(), imageBufferBytes);
-        return std::nullopt;
-    case HexLoadStatus::binary:
-        std::printf("ERROR - %s is not an Intel HEX file (it holds binary data): file not loaded, "
-                    "give the .hex file\n",
-                    CommandSettings.downloadFileName.c_str());
-        return std::nullopt;
-    case HexLoadStatus::unreadable:
-        std::printf("Can't read download file %s: file not loaded, check that it is a readable "
-                    "file\n",
-                    CommandSettings.downloadFileName.c_str());
-        return std::nullopt;
-    }
-    return std::nullopt;
+    return readHex(source, fill);
 }
 
 } // namespace quillon

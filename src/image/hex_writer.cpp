@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace quillon {
@@ -56,8 +55,8 @@ void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset
 }
 
 // Type 04 gives the block number itself, type 02 the segment at the block's start.
-void writeAddressRecord(std::FILE* file, int32_t block) {
-    const bool linear = CommandSettings.addressRecordType == 4;
+void writeAddressRecord(std::FILE* file, int32_t block, AddressRecordType type) {
+    const bool linear = type == AddressRecordType::linear;
     const auto value = static_cast<uint16_t>(linear ? block : block * 4096);
     RecordLine line;
     line.add(0x02);
@@ -71,7 +70,7 @@ void writeAddressRecord(std::FILE* file, int32_t block) {
 
 } // namespace
 
-int32_t writeHexFile(std::string_view path, int32_t length) {
+int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType addressRecords) {
     const std::string name(path);
     std::FILE* file = std::fopen(name.c_str(), "w");
     if (file == nullptr) {
@@ -88,7 +87,7 @@ int32_t writeHexFile(std::string_view path, int32_t length) {
         const int32_t next = (pos + recordBytes) / blockBytes;
         writeDataRecord(file, pos, std::min(recordBytes, end - pos), pos - block * blockBytes);
         if (next > block) {
-            writeAddressRecord(file, next);
+            writeAddressRecord(file, next, addressRecords);
             block = next;
         }
     }

@@ -17,9 +17,11 @@ inline MemoryImage ImageBuffer{};
 // What was read out of the target, indexed the same way.
 inline MemoryImage ReadBackBuffer{};
 
-// Which buffer trimTrailingErased examines: 1 names ImageBuffer, any other value ReadBackBuffer.
-inline constexpr int32_t imageSelector = 1;
-inline constexpr int32_t readBackSelector = 2;
+// Which buffer trimTrailingErased examines, held as the 32-bit value it has always been.
+enum class BufferSelector : int32_t {
+    image = 1,    // ImageBuffer
+    readBack = 2, // ReadBackBuffer
+};
 
 // Results of compareBuffers.
 inline constexpr int32_t buffersMatch = 1;
@@ -38,6 +40,6 @@ void fillReadBackBuffer(uint8_t value);
 // The number of bytes of the selected buffer's first length bytes up to and including the last
 // byte that isn't 0xFF; length itself when all of them are 0xFF. Lengths are taken within 0 and
 // the buffer's size.
-[[nodiscard]] int32_t trimTrailingErased(int32_t selector, int32_t length);
+[[nodiscard]] int32_t trimTrailingErased(BufferSelector selector, int32_t length);
 
 } // namespace quillon

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
 // its erased tail, to an Intel HEX file.
+#include "image/upload_commands.h"
+
 #include <cstdio>
 #include <string>
 
-#include "commands/commands.h"
-#include "image/hexfile.h"
+#include "commands/settings.h"
+#include "device/device.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 #include "transfer/transfer.h"
 
@@ -14,7 +17,7 @@ namespace quillon {
 namespace {
 
 int32_t uploadLength(int32_t trimmed, int32_t memoryBytes) {
-    return CommandSettings.trimUpload != 0 ? trimmed : memoryBytes;
+    return CommandSettings.trimUpload != UploadTrim::wholeMemory ? trimmed : memoryBytes;
 }
 
 // A read-back from a target that stopped answering is not its memory: the file (and whatever
@@ -40,11 +43,12 @@ void uploadFlash(std::string_view fileName) {
     const DeviceRecord* device = recognisedTarget("flash upload");
     if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackFlash(currentDevice, device->flashBytes);
-        const int32_t trimmed = trimTrailingErased(readBackSelector, device->flashBytes);
+        const int32_t trimmed = trimTrailingErased(BufferSelector::readBack, device->flashBytes);
         std::printf("Last data value in buffer = %x %d\n", static_cast<unsigned>(trimmed), trimmed);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
-                               uploadLength(trimmed, device->flashBytes));
+                               uploadLength(trimmed, device->flashBytes),
+                               CommandSettings.addressRecordType);
         }
     }
     resetSettings();
@@ -55,10 +59,11 @@ void uploadEeprom(std::string_view fileName) {
     const DeviceRecord* device = recognisedTarget("EEPROM upload");
     if (device != nullptr && lockBitsAllow(MemoryAccess::read, notWritten())) {
         readBackEeprom(currentDevice, device->eepromBytes);
-        const int32_t trimmed = trimTrailingErased(readBackSelector, device->eepromBytes);
+        const int32_t trimmed = trimTrailingErased(BufferSelector::readBack, device->eepromBytes);
         if (answeredThroughout()) {
             (void)writeHexFile(CommandSettings.uploadFileName,
-                               uploadLength(trimmed, device->eepromBytes));
+                               uploadLength(trimmed, device->eepromBytes),
+                               CommandSettings.addressRecordType);
         }
     }
     resetSettings();

@@ -27,8 +27,8 @@ void freeLibrary(LibraryHandle library);
 
 // The process clock in milliseconds, for timing the delay loop. On POSIX it counts the processor
 // time this process has used, so that other busy processes on the machine, which take processor
-// time away from the loop, can't make the calibration (and so every wait) too short. On Windows
-// it is the high-resolution wall clock.
+// time away from the loop, can't make the calibration (and so every wait) too short; where that
+// clock isn't available, the monotonic clock. On Windows it is the high-resolution wall clock.
 [[nodiscard]] std::int64_t clockMillis();
 
 // True when a key press (or any input) is waiting on the console's standard input. The key is

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// POSIX side of the platform layer: dlopen, the monotonic clock, poll() on standard input, and
+// POSIX side of the platform layer: dlopen, the process clock (the processor time this process
+// has used, or the monotonic clock where that isn't available), poll() on standard input, and
 // the interrupt signals.
 #include "platform/platform.h"
 
@@ -34,6 +35,8 @@ void freeLibrary(LibraryHandle library) {
 }
 
 std::int64_t clockMillis() {
+    // Processor time first: time the machine gives to other processes doesn't count, so a busy
+    // machine can't make the delay calibration too short. The monotonic clock is the fallback.
     timespec now{};
     if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) {
         clock_gettime(CLOCK_MONOTONIC, &now);

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The download commands: "df" loads an Intel HEX file, erases the chip, programs the flash and
 // verifies it; "de" does the same for the EEPROM, without erasing.
+#include "transfer/download_commands.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
+#include "device/device.h"
 #include "device/instructions.h"
-#include "image/hexfile.h"
 #include "image/image.h"
+#include "image/load_command.h"
 #include "link/link.h"
 #include "transfer/transfer.h"
 
@@ -54,7 +57,7 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
     const int32_t written = programFlash(currentDevice, *length);
     std::printf("%d bytes written to target\n", written);
 
-    if (CommandSettings.verifyMode == 'v') {
+    if (CommandSettings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
         readBackFlash(currentDevice, device.flashBytes);
         if (!targetStillAnswers()) {
@@ -64,7 +67,7 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
         // Up to the image's end at least: pages that failed to program read back erased and
         // would otherwise fall outside the comparison.
         const int32_t compared =
-            std::max(trimTrailingErased(readBackSelector, device.flashBytes), *length);
+            std::max(trimTrailingErased(BufferSelector::readBack, device.flashBytes), *length);
         printVerdict(compareBuffers(compared));
     }
 }
@@ -82,7 +85,7 @@ void eepromDownload(const DeviceRecord& device, std::string_view fileName) {
     const int32_t written = programEeprom(currentDevice, *length);
     std::printf("Bytes written to target %d\n", written);
 
-    if (CommandSettings.verifyMode == 'v') {
+    if (CommandSettings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
         readBackEeprom(currentDevice, device.eepromBytes);
         if (!targetStillAnswers()) {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "device/device_commands.h"
+#include "device/device.h"
 #include "device/instructions.h"
 #include "transfer/transfer.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Reading the target's memories back, programming them, and the download commands.
+// Reading the target's memories back, programming them, and the memory commands' guards.
 #pragma once
 
 #include <cstdint>
@@ -58,10 +58,5 @@ enum class MemoryAccess { read, write };
 // device; when not, prints that the target stopped answering (what was read back is then not
 // the target's memory).
 [[nodiscard]] bool targetStillAnswers();
-
-// "df": loads an Intel HEX file, programs it into flash and verifies it.
-void downloadFlash(std::string_view fileName);
-// "de": the same into EEPROM.
-void downloadEeprom(std::string_view fileName);
 
 } // namespace quillon

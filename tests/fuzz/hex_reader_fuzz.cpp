@@ -14,8 +14,7 @@
 #include <optional>
 #include <string_view>
 
-#include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 
 namespace q = quillon;
@@ -123,9 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     const uint8_t fill = data[0];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-    q::CommandSettings.fillByte = fill;
 
-    const q::HexLoad load = q::readHexText(text);
+    const q::HexLoad load = q::readHexText(text, fill);
     if (load.status == q::HexLoadStatus::loaded &&
         (load.loadLength < 0 || load.loadLength > q::imageBufferBytes)) {
         fail("load length outside ImageBuffer");

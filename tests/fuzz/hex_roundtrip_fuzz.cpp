@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "commands/commands.h"
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace fs = std::filesystem;
@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size < 5) {
         return 0;
     }
-    q::CommandSettings.addressRecordType = (data[0] & 1) != 0 ? 2 : 4;
+    const q::AddressRecordType addressRecords =
+        (data[0] & 1) != 0 ? q::AddressRecordType::segment : q::AddressRecordType::linear;
     // Lengths near the 64 KiB boundaries are the interesting ones: the top bits pick a boundary,
     // the rest an offset around it.
     const uint32_t raw = data[1] | uint32_t{data[2]} << 8 | uint32_t{data[3]} << 16;
@@ -126,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         q::ReadBackBuffer[i] = bytes[i % count];
     }
 
-    if (q::writeHexFile(hexPath.string(), length) != q::hexFileWritten) {
+    if (q::writeHexFile(hexPath.string(), length, addressRecords) != q::hexFileWritten) {
         fail("the file was not written");
     }
     std::ifstream in(hexPath, std::ios::binary);
@@ -134,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     file << in.rdbuf();
     checkLines(file.str());
 
-    q::CommandSettings.fillByte = static_cast<uint8_t>(data[0] ^ 0x5A);
-    const q::HexLoad load = q::readHexText(file.str());
+    const auto fill = static_cast<uint8_t>(data[0] ^ 0x5A);
+    const q::HexLoad load = q::readHexText(file.str(), fill);
     const int32_t expected = std::max(length, 0);
     if (load.status != q::HexLoadStatus::loaded || load.loadLength != expected) {
         fail("read back with load length " + std::to_string(load.loadLength) + ", written " +
@@ -147,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         fail("the bytes read back differ from those written");
     }
     if (std::any_of(q::ImageBuffer.begin() + end, q::ImageBuffer.end(),
-                    [](uint8_t b) { return b != q::CommandSettings.fillByte; })) {
+                    [fill](uint8_t b) { return b != fill; })) {
         fail("bytes beyond the written length aren't the fill byte");
     }
     return 0;

@@ -38,8 +38,9 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "commands/settings.h"
 #include "device/device.h"
-#include "device/device_commands.h"
+#include "device/lock_commands.h"
 #include "image/image.h"
 #include "link/link.h"
 #include "simulated_port.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "commands/commands.h"
+#include "commands/settings.h"
 #include "device/device.h"
 
 namespace quillon::testing {
@@ -35,7 +35,7 @@ inline std::string readFile(const std::string& path) {
 inline void freshMemoryState() {
     fillDeviceTable();
     resetSettings();
-    CommandSettings.addressRecordType = 4;
+    CommandSettings.addressRecordType = AddressRecordType::linear;
 }
 
 inline constexpr int32_t atmega16 = 0;

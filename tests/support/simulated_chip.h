@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 #include "program_runner.h"
 
@@ -33,7 +33,7 @@ inline void writeWholeFile(const std::filesystem::path& path, const std::string&
 
 // The bytes an Intel HEX file holds from address 0 to its load length.
 inline std::string hexFileBytes(const std::filesystem::path& path) {
-    const HexLoad load = readHexText(readWholeFile(path));
+    const HexLoad load = readHexText(readWholeFile(path), 0xFF);
     return {ImageBuffer.begin(), ImageBuffer.begin() + load.loadLength};
 }
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 #include "memory_test_support.h"
 #include "program_runner.h"
@@ -21,7 +22,7 @@ const std::string dataDir = QUILLON_SOURCE_DIR "/tests/data/avr/";
 
 // The bytes an Intel HEX file holds up to its load length, as this program's reader sees them.
 std::string hexFileBytes(const std::string& path) {
-    const q::HexLoad load = q::readHexText(readFile(path));
+    const q::HexLoad load = q::readHexText(readFile(path), 0xFF);
     return {q::ImageBuffer.begin(), q::ImageBuffer.begin() + load.loadLength};
 }
 
@@ -117,7 +118,8 @@ std::string hexImage(const std::string& path, std::size_t length) {
     }
     image.back() = '\x5A';
     std::copy(image.begin(), image.end(), q::ReadBackBuffer.begin());
-    EXPECT_EQ(q::writeHexFile(path, static_cast<int32_t>(length)), q::hexFileWritten);
+    EXPECT_EQ(q::writeHexFile(path, static_cast<int32_t>(length), q::AddressRecordType::linear),
+              q::hexFileWritten);
     return image;
 }
 const std::string blink = dataDir + "blink16.hex";

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "commands/hex_value.h"
+#include "image/hex_value.h"
 
 using quillon::readHexByte;
 

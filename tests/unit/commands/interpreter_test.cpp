@@ -9,7 +9,10 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
-#include "device/device_commands.h"
+#include "commands/interpreter.h"
+#include "commands/settings.h"
+#include "device/device.h"
+#include "device/lock_commands.h"
 #include "scripted_target.h"
 
 using namespace quillon;
@@ -88,19 +91,21 @@ TEST(Settings, LastThroughOtherCommandsAndResetRestoresOnlyTheCommandSettings) {
     CommandSettingsRecord& s = CommandSettings;
     EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.mismatchFileName,
                        s.addressRecordType),
-              std::make_tuple('n', 'v', uint8_t{0x12}, uint8_t{1}, "mis.hex"s, 2));
+              std::make_tuple(VerifyMode::skip, OutputMode::verbose, uint8_t{0x12}, uint8_t{1},
+                              "mis.hex"s, AddressRecordType::segment));
     std::FILE* const logFile = s.logFile;
     ASSERT_NE(logFile, nullptr);
     s.downloadFileName = s.uploadFileName = "x.hex";
-    s.trimUpload = 0;
+    s.trimUpload = UploadTrim::wholeMemory;
     lockEntryCount = 1;
 
     resetSettings();
     EXPECT_EQ(std::tie(s.verifyMode, s.outputMode, s.fillByte, s.logOpen, s.downloadFileName,
                        s.uploadFileName, s.logFileName, s.mismatchFileName),
-              std::make_tuple('v', 'n', uint8_t{0xFF}, uint8_t{0}, ""s, ""s, ""s, ""s));
+              std::make_tuple(VerifyMode::verify, OutputMode::normal, uint8_t{0xFF}, uint8_t{0},
+                              ""s, ""s, ""s, ""s));
     EXPECT_EQ(std::tie(s.addressRecordType, s.trimUpload, s.logFile, lockEntryCount),
-              std::make_tuple(2, 0, logFile, 1));
+              std::make_tuple(AddressRecordType::segment, UploadTrim::wholeMemory, logFile, 1));
 
     std::fclose(logFile);
     s = CommandSettingsRecord{};

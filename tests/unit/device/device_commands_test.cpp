@@ -5,7 +5,9 @@
 
 #include <sstream>
 
-#include "device/device_commands.h"
+#include "device/device.h"
+#include "device/fuse_commands.h"
+#include "device/lock_commands.h"
 #include "scripted_target.h"
 
 using namespace quillon;
@@ -24,8 +26,13 @@ TEST(Identification, AllThreeSignatureBytesDecideAndEmptyRowsMatchNothing) {
 
 // ATmega128's defaults are extended ff, high cb, low 8f; the chip answers low, high, extended.
 TEST(Identification, DefaultFusesSetComparesEveryFuseWithItsOwnDefault) {
-    const std::vector<std::pair<uint32_t, char>> cases{
-        {0x8FCBFF, 'd'}, {0x8ECBFF, 'n'}, {0x8FCAFF, 'n'}, {0x8FCBFE, 'n'}, {0xFFCB8F, 'n'}};
+    constexpr auto set = DefaultFuses::set;
+    constexpr auto notSet = DefaultFuses::notSet;
+    const std::vector<std::pair<uint32_t, DefaultFuses>> cases{{0x8FCBFF, set},
+                                                               {0x8ECBFF, notSet},
+                                                               {0x8FCAFF, notSet},
+                                                               {0x8FCBFE, notSet},
+                                                               {0xFFCB8F, notSet}};
     for (const auto& [fuses, verdict] : cases) {
         ScriptedTarget target({uint8_t(fuses >> 16), uint8_t(fuses >> 8), uint8_t(fuses)});
         currentDevice = 6;

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
 #include "image/image.h"
 #include "memory_test_support.h"
 
@@ -27,7 +27,6 @@ std::string threes(int n) {
 // from one row show in the next. Files from a real toolchain are read by the end-to-end downloads.
 TEST(HexReader, LoadsTheImageLeniently) {
     q::testing::freshMemoryState();
-    q::CommandSettings.fillByte = F;
     const int end = q::imageBufferBytes;
     const std::vector<std::tuple<std::string, int32_t, int32_t, std::vector<int>>> cases{
         {"no records here\r\njust text\n", 0, end - 2, {F, F}},
@@ -58,7 +57,7 @@ TEST(HexReader, LoadsTheImageLeniently) {
     for (const auto& [text, loadLength, at, bytes] : cases) {
         SCOPED_TRACE(text);
         q::fillImageBuffer(0x5A); // anything the reader doesn't overwrite shows
-        const q::HexLoad load = q::readHexText(text);
+        const q::HexLoad load = q::readHexText(text, F);
         EXPECT_EQ(load.status, q::HexLoadStatus::loaded);
         EXPECT_EQ(load.loadLength, loadLength);
         EXPECT_EQ(std::vector<int>(q::ImageBuffer.begin() + at,
@@ -84,7 +83,7 @@ TEST(HexReader, RefusesRecordsOutsideTheImage) {
     };
     for (const auto& [text, address] : cases) {
         SCOPED_TRACE(text);
-        const q::HexLoad load = q::readHexText(":0100000042BD\n" + text);
+        const q::HexLoad load = q::readHexText(":0100000042BD\n" + text, 0xFF);
         EXPECT_EQ(load.status, q::HexLoadStatus::outsideImage);
         EXPECT_EQ(load.outsideAddress, address);
         EXPECT_EQ(q::ImageBuffer[0], 0x42);

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "image/hexfile.h"
+#include "image/hex_reader.h"
+#include "image/hex_writer.h"
 #include "image/image.h"
 #include "memory_test_support.h"
 
@@ -20,7 +21,7 @@ TEST(HexWriter, WritesTheWorkedExampleByteForByte) {
                                      0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE};
     std::copy(bytes.begin(), bytes.end(), q::ReadBackBuffer.begin());
     const std::string path = dir.file("example.hex");
-    EXPECT_EQ(q::writeHexFile(path, 20), q::hexFileWritten);
+    EXPECT_EQ(q::writeHexFile(path, 20, q::AddressRecordType::linear), q::hexFileWritten);
     EXPECT_EQ(readFile(path), ":100000000c942a000c9434000c9434000c943400aa\n"
                               ":0400100011241fbeda\n"
                               ":00000001FF\n");
@@ -36,20 +37,21 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
     const std::string bin = dir.file("image.bin");
     for (const auto& [length, blocks] : std::vector<std::pair<int32_t, int>>{
              {0, 0}, {5, 0}, {16, 0}, {65530, 1}, {65536, 1}, {65536 + 20, 1}, {131072, 2}}) {
-        for (const int32_t type : {4, 2}) {
-            SCOPED_TRACE(std::to_string(length) + " bytes, type " + std::to_string(type));
+        for (const q::AddressRecordType type :
+             {q::AddressRecordType::linear, q::AddressRecordType::segment}) {
+            SCOPED_TRACE(std::to_string(length) + " bytes, type " +
+                         std::to_string(static_cast<int>(type)));
             q::testing::freshMemoryState();
-            q::CommandSettings.addressRecordType = type;
             for (int32_t i = 0; i < length; ++i) { // neither erased nor repeating in a record
                 q::ReadBackBuffer[static_cast<std::size_t>(i)] =
                     static_cast<uint8_t>(i * 7 + (i >> 8));
             }
-            ASSERT_EQ(q::writeHexFile(hex, length), q::hexFileWritten);
+            ASSERT_EQ(q::writeHexFile(hex, length, type), q::hexFileWritten);
             const std::string text = readFile(hex);
 
             const std::vector<std::string> addressRecords{
-                type == 4 ? ":020000040001f9\n" : ":020000021000ec\n",
-                type == 4 ? ":020000040002f8\n" : ":020000022000dc\n"};
+                type == q::AddressRecordType::linear ? ":020000040001f9\n" : ":020000021000ec\n",
+                type == q::AddressRecordType::linear ? ":020000040002f8\n" : ":020000022000dc\n"};
             std::size_t at = 0;
             for (int block = 0; block < blocks; ++block) {
                 at = text.find(addressRecords[static_cast<std::size_t>(block)], at);
@@ -59,7 +61,7 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), (length + 15) / 16 + blocks + 1);
             EXPECT_TRUE(text.ends_with("\n:00000001FF\n") || text == ":00000001FF\n");
 
-            const q::HexLoad load = q::readHexText(text);
+            const q::HexLoad load = q::readHexText(text, 0xFF);
             EXPECT_EQ(load.loadLength, length);
             EXPECT_TRUE(std::equal(q::ImageBuffer.begin(), q::ImageBuffer.begin() + length,
                                    q::ReadBackBuffer.begin()));

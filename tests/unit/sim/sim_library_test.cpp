@@ -65,7 +65,7 @@ TEST_F(SimLibrary, TheProgramsBindingLoadsItAndTheChipKeepsItsStateAcrossLoads) 
     q::enterProgrammingMode();
     EXPECT_EQ(q::programmingEnable(), 0x53);
     q::readFuses();
-    EXPECT_EQ(q::FuseTriple, (std::array<uint8_t, 3>{0xFF, 0x99, 0xE4}));
+    EXPECT_EQ(q::FuseTriple, (q::FuseCells{.extended = 0xFF, .high = 0x99, .low = 0xE4}));
     q::releaseTarget();
 
     std::ifstream trace(folder / "trace.txt");
@@ -112,7 +112,7 @@ TEST_F(SimLibrary, SimulatedPortPutsABoardIntoThePortLibrarySlots) {
     EXPECT_EQ(q::readFlashHigh(64 + 5), 0xFA);
     EXPECT_EQ(port.board().chip().flash[128 + 127], 0xC0);
     q::readFuses();
-    EXPECT_EQ(q::FuseTriple, (std::array<uint8_t, 3>{0xF9, 0xDF, 0x62}));
+    EXPECT_EQ(q::FuseTriple, (q::FuseCells{.extended = 0xF9, .high = 0xDF, .low = 0x62}));
     q::releaseTarget();
     EXPECT_FALSE(port.board().programmingEnabled());
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Reading a hexadecimal number typed by the user, as the commands "sf", "pl", "pf1" to "pf3"
-// and "pfa" take it.
+// Reading a hexadecimal number as the C library's "%x" does: the HEX reader's fields, and the
+// values typed for the commands "sf", "pl", "pf1" to "pf3" and "pfa".
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The "%x"-style reader of hexadecimal numbers typed by the user.
-#include "commands/hex_value.h"
+// The "%x"-style reader of hexadecimal numbers, in HEX files and typed by the user.
+#include "image/hex_value.h"
 
 namespace quillon {
 

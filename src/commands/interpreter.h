@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// The command table and how a word is matched against it.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace quillon {
+
+// One row of the command table.
+struct CommandEntry {
+    std::string_view letters; // matched case-insensitively against the word's start
+    bool connects;            // connect a released target before running
+    void (*run)(std::string_view argument);
+};
+
+struct CommandMatch {
+    const CommandEntry* entry;
+    std::string_view argument; // the word after the entry's letters
+};
+
+// The first row whose letters begin the word, or nothing.
+[[nodiscard]] std::optional<CommandMatch> matchCommand(std::string_view word);
+
+// Refuses a word or argument longer than maxWordLength: says so and releases a held target.
+void refuseLongWord();
+
+} // namespace quillon
