@@ -81,7 +81,7 @@ if command -v man >/dev/null; then
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
     for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
-        QUILLON_GPIO; do
+        QUILLON_GPIO QUILLON_INPOUT; do
         check "man page names $variable" has "$page" "$variable"
     done
 else
