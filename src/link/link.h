@@ -69,8 +69,11 @@ inline constexpr uint8_t loopBackInB = 7; // reads the inverse of loopBackOutB
 
 // ---- Timing -------------------------------------------------------------------------------
 
+// DelayUnits until calibrateDelay has run.
+inline constexpr int32_t uncalibratedDelayUnits = 172;
+
 // Passes of busyWait per microsecond (with a margin); set by calibrateDelay.
-inline int32_t DelayUnits = 172;
+inline int32_t DelayUnits = uncalibratedDelayUnits;
 
 // The count of passes calibrateDelay times.
 inline constexpr int32_t calibrationPasses = 80000000;

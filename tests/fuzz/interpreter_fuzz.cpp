@@ -37,6 +37,7 @@
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/device_commands.h"
 #include "image/image.h"
@@ -185,21 +186,6 @@ q::sim::Config boardConfig(const uint8_t* header) {
     return config;
 }
 
-// The program's process-wide state as at start-up, so that every input runs alike.
-void freshProgramState() {
-    if (q::CommandSettings.logFile != nullptr) {
-        std::fclose(q::CommandSettings.logFile);
-    }
-    q::CommandSettings = q::CommandSettingsRecord{};
-    q::resetSettings();
-    q::lockEntryCount = 0;
-    q::currentDevice = -1;
-    q::targetSignature = {};
-    q::targetReleased = 1;
-    q::fillImageBuffer(0);
-    q::fillReadBackBuffer(0);
-}
-
 // Runs fn with standard output caught; returns what it printed.
 template <typename Fn>
 std::string captured(Fn fn) {
@@ -273,7 +259,6 @@ std::vector<std::string> wordsOf(std::string_view text) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     makeSandbox();
     std::atexit(removeSandbox);
-    q::fillDeviceTable();
     return 0;
 }
 
@@ -283,7 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     removeScratchFiles();
-    freshProgramState();
+    q::resetProcessState(); // every input starts alike
     q::testing::SimulatedPort port(boardConfig(data));
     sandboxed = true;
     const std::string greeting = captured([] { q::greetTarget(); });

@@ -14,7 +14,7 @@ namespace q = quillon;
 using q::testing::readFile;
 
 TEST(HexWriter, WritesTheWorkedExampleByteForByte) {
-    q::testing::freshMemoryState();
+    q::resetProcessState();
     const q::testing::ScratchDir dir;
     const std::vector<uint8_t> bytes{0x0C, 0x94, 0x2A, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x0C, 0x94,
                                      0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE};
@@ -38,7 +38,7 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
              {0, 0}, {5, 0}, {16, 0}, {65530, 1}, {65536, 1}, {65536 + 20, 1}, {131072, 2}}) {
         for (const int32_t type : {4, 2}) {
             SCOPED_TRACE(std::to_string(length) + " bytes, type " + std::to_string(type));
-            q::testing::freshMemoryState();
+            q::resetProcessState();
             q::CommandSettings.addressRecordType = type;
             for (int32_t i = 0; i < length; ++i) { // neither erased nor repeating in a record
                 q::ReadBackBuffer[static_cast<std::size_t>(i)] =

@@ -2,6 +2,7 @@
 // The adapter's lines, byte transfer and the calibrated delay against the recording fake port.
 #include <gtest/gtest.h>
 
+#include "commands/state.h"
 #include "fake_port.h"
 #include "instruction_log.h"
 #include "link/link.h"
@@ -26,7 +27,10 @@ std::string trace(const FakePort& port) {
 }
 
 struct LinkTest : ::testing::Test {
-    void SetUp() override { q::DelayUnits = 1; }
+    void SetUp() override {
+        q::resetProcessState();
+        q::DelayUnits = 1; // short counts, topped up by the clock
+    }
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "link/link.h"
@@ -19,11 +20,8 @@ namespace q = quillon;
 namespace {
 
 struct SimLibrary : ::testing::Test {
-    static void SetUpTestSuite() {
-        // enterProgrammingMode's waits must really last as long as it asks for.
-        q::calibrateDelay();
-    }
     void SetUp() override {
+        q::resetProcessState(); // uncalibrated: the waits are topped up to their length
         folder = fs::temp_directory_path() / ("quillon-simlib-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);

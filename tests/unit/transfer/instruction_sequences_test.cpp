@@ -33,7 +33,7 @@ uint8_t imageByte(int i) {
 
 struct InstructionSequences : ::testing::Test {
     void SetUp() override {
-        q::testing::freshMemoryState();
+        q::resetProcessState();
         q::testing::recordedWaits.clear();
         for (int i = 0; i < 4096; ++i) {
             q::ImageBuffer[static_cast<std::size_t>(i)] = imageByte(i);
