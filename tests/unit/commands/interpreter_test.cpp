@@ -53,7 +53,7 @@ TEST(Framing, OnlyConnectingWordsConnectAndOnlyAReleasedTargetAndEveryWordReleas
         for (const int released : {0, 1}) {
             ScriptedTarget target({0x00, 0x1E, 0x94, 0x03}); // no enable echo: identified anyway
             targetReleased = released;
-            (void)printed([&] { (void)interpretCommand(word); });
+            (void)printed([&command = word] { (void)interpretCommand(command); });
             const bool connected = connects && released == 1;
             const Log sent = target.log();
             EXPECT_EQ(std::count(sent.begin(), sent.end(), "ac530000"), connected)

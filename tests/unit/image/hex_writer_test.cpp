@@ -68,7 +68,8 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             if (srecord && length > 0) { // srecord refuses a file without data
                 std::ofstream(bin, std::ios::binary)
                     << std::string(q::ReadBackBuffer.begin(), q::ReadBackBuffer.begin() + length);
-                const std::string command = "srec_cmp '" + hex + "' -Intel '" + bin + "' -Binary";
+                std::string command = "srec_cmp '" + hex;
+                command.append("' -Intel '").append(bin).append("' -Binary");
                 EXPECT_EQ(std::system(command.c_str()), 0) << command;
             }
         }

@@ -42,7 +42,9 @@ TEST_F(LinkTest, AdapterTestRunsAllFourStepsAndDemandsExactlyMinusOneAndZero) {
         port.oneAnswer = static_cast<int16_t>(one);
         EXPECT_EQ(q::adapterPresent(), present);
         const std::string on = std::to_string(wired ? one : 0);
-        EXPECT_EQ(trace(port), "s0 g5=" + on + " c0 g5=0 s1 g7=0 c1 g7=" + on + " ");
+        std::string expected = "s0 g5=" + on;
+        expected.append(" c0 g5=0 s1 g7=0 c1 g7=").append(on).append(" ");
+        EXPECT_EQ(trace(port), expected);
         EXPECT_EQ(port.data, 0); // loop-back lines left low
     }
 }
