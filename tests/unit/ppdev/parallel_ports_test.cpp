@@ -27,7 +27,7 @@ struct FakeOs {
     std::string group;
     uint8_t data = 0, status = 0xFF, control = 0;
 
-    bool fails(const std::string& call) {
+    bool fails(const std::string& call) const {
         errno = error;
         return call == failing;
     }

@@ -89,5 +89,5 @@ TEST_F(InstructionSequences, EepromIsWrittenByteByByte) {
     EXPECT_EQ(sent(), (Log{hex8(0xC0, 0, 0, imageByte(0)), "wait 11500", "c00001ff", "wait 11500",
                            hex8(0xC0, 0, 2, imageByte(2)), "wait 11500"}));
     EXPECT_EQ(q::programEeprom(atmega16, 512), 512);
-    EXPECT_EQ(sent()[2 * 0x1FF], hex8(0xC0, 0x01, 0xFF, imageByte(0x1FF)));
+    EXPECT_EQ(sent()[std::size_t{2} * 0x1FF], hex8(0xC0, 0x01, 0xFF, imageByte(0x1FF)));
 }
