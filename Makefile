@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Wraps CMake: `make` builds into build/, `make test` builds and runs every test (the normal
-# build and its AddressSanitizer+UBSan twins), `make demo` shows quillon on the simulated chip.
+# build and its AddressSanitizer+UBSan twins, the end-to-end tests and short fuzzer runs, all in
+# parallel), `make lint` runs the static analysis, `make demo` shows quillon on the simulated chip.
 # Each first installs the Debian packages it needs that are missing (tools/install-packages).
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -75,9 +76,11 @@ clean:
 bench: build
 	LD_LIBRARY_PATH=$(BUILD)/sim $(BUILD)/quillon_bench $(BUILD)/sim/libio.so
 
-# Static analysis of the whole tree: clang-tidy (checks in .clang-tidy) and cppcheck. Also run by
-# `make test` as the tests lint.clang-tidy and lint.cppcheck.
+# Static analysis of the whole tree: clang-tidy (checks in .clang-tidy) on every file the build
+# compiles, the tests' and fuzzers' included once `make test` has configured them, and cppcheck.
+# CI runs it after `make test`.
 .PHONY: lint
+lint: PACKAGES = build analysis
 lint: build
 	tests/lint/lint.sh clang-tidy $(BUILD)
 	tests/lint/lint.sh cppcheck $(BUILD)

@@ -23,7 +23,8 @@ Part chosenPart(const Config& config, Problems& problems) {
     return knownParts()[0];
 }
 
-std::unique_ptr<Target> makeTarget(const Config& config, Trace& trace, Problems& problems) {
+std::unique_ptr<Target> makeTarget(const Config& config, const Clock& clock, Trace& trace,
+                                   Problems& problems) {
     Part part = chosenPart(config, problems);
     Chip chip = Chip::fresh(part);
     std::unique_ptr<StateFiles> files;
@@ -38,15 +39,15 @@ std::unique_ptr<Target> makeTarget(const Config& config, Trace& trace, Problems&
         }
     }
     const bool resetHigh = Adapter::resetHigh(!config.faults.noAdapter, 0);
-    return std::make_unique<Target>(std::move(part), std::move(chip), config.faults, trace,
+    return std::make_unique<Target>(std::move(part), std::move(chip), config.faults, clock, trace,
                                     std::move(files), resetHigh);
 }
 
 } // namespace
 
-Board::Board(const Config& config)
-    : trace_(Clock::now(), config.traceFile, config.keepTrace, problems_),
-      target_(makeTarget(config, trace_, problems_)),
+Board::Board(const Config& config, const Clock& clock)
+    : trace_(clock, config.traceFile, config.keepTrace, problems_),
+      target_(makeTarget(config, clock, trace_, problems_)),
       adapter_(!config.faults.noAdapter, config.faults.noTarget ? nullptr : target_.get(), trace_) {
 }
 

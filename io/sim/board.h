@@ -7,8 +7,10 @@
 //     quillon::sim::Config config;
 //     config.device = "ATmega644";
 //     config.keepTrace = true;
-//     quillon::sim::Board board(config);
+//     quillon::sim::VirtualClock clock;         // or SteadyClock for real time
+//     quillon::sim::Board board(config, clock);
 //     board.setPortBit(888, 4);                 // drive the adapter's lines ...
+//     clock.advance(std::chrono::milliseconds(20));
 //     board.chip().flash[0];                    // ... and look at the chip
 //
 // A Board is driven from one thread, as a port is.
@@ -21,6 +23,7 @@
 
 #include "sim/adapter.h"
 #include "sim/chip.h"
+#include "sim/clock.h"
 #include "sim/config.h"
 #include "sim/parts.h"
 #include "sim/target.h"
@@ -36,8 +39,8 @@ class Board {
     // Sets the board up. Anything in the configuration it can't use (an unknown device, an
     // unusable state folder, a stuck address outside the flash, a trace file it can't write) is
     // listed in problems() and replaced by something safe: an ATmega16, a chip in memory only,
-    // no such fault, no trace.
-    explicit Board(const Config& config);
+    // no such fault, no trace. The board takes its time from `clock`, which must outlive it.
+    Board(const Config& config, const Clock& clock);
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
     ~Board() = default;

@@ -85,8 +85,6 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             faults.slow = true;
         } else if (item == "miso-low") {
             faults.misoLow = true;
-        } else if (item == "instant") {
-            faults.instant = true;
         } else if (item.substr(0, 6) == "stuck=") {
             uint32_t address = 0;
             if (parseAddress(item.substr(6), address)) {
@@ -99,7 +97,7 @@ Faults parseFaults(std::string_view list, Problems& problems) {
         } else if (!countFault(item, faults, problems)) {
             problems.push_back("QUILLON_SIM_FAULTS: unknown fault '" + std::string(item) +
                                "' (known: no-adapter, no-target, stuck=ADDR, slow, miso-low, "
-                               "mute-after=N, drop-page=N, power-loss=N, instant); ignoring it");
+                               "mute-after=N, drop-page=N, power-loss=N); ignoring it");
         }
     }
     return faults;

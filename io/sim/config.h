@@ -21,9 +21,6 @@ struct Faults {
     uint32_t dropPage = 0;  // nonzero: this flash page write (1 for the first) is lost
     uint32_t powerLoss = 0; // nonzero: the supply fails during this instruction (1 for the
                             // first) and returns at the next RESET pulse
-    // Not a fault: the part needs no time at all (awake at once after RESET, never busy, any
-    // RESET pulse counts), for in-process fuzzing whose delays are cut down to nothing.
-    bool instant = false;
 };
 
 struct Config {

@@ -12,10 +12,13 @@ namespace {
 
 using quillon::sim::Board;
 
+// The program's waits are real ones: the part's times pass on the steady clock.
+const quillon::sim::SteadyClock realTime;
+
 std::unique_ptr<Board> loadBoard() {
     quillon::sim::Problems problems;
     const quillon::sim::Config config = quillon::sim::configFromEnvironment(problems);
-    auto board = std::make_unique<Board>(config);
+    auto board = std::make_unique<Board>(config, realTime);
     problems.insert(problems.end(), board->problems().begin(), board->problems().end());
     for (const std::string& problem : problems) {
         std::fprintf(stderr, "quillon-sim: %s\n", problem.c_str());

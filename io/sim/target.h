@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "sim/chip.h"
+#include "sim/clock.h"
 #include "sim/config.h"
 #include "sim/parts.h"
 #include "sim/state_files.h"
@@ -45,8 +46,9 @@ inline constexpr std::chrono::microseconds shortestResetPulse{2};
 
 class Target {
   public:
-    // A part that was powered up with RESET at `resetHigh` (SCK low). `files` may be null.
-    Target(Part part, Chip chip, const Faults& faults, Trace& trace,
+    // A part that was powered up with RESET at `resetHigh` (SCK low), on `clock`'s time.
+    // `files` may be null.
+    Target(Part part, Chip chip, const Faults& faults, const Clock& clock, Trace& trace,
            std::unique_ptr<StateFiles> files, bool resetHigh);
 
     // The pins as the adapter drives them.
@@ -87,11 +89,11 @@ class Target {
 
     Part part_;
     Chip chip_;
+    const Clock& clock_;
     Trace& trace_;
     std::unique_ptr<StateFiles> files_;
     std::vector<uint32_t> stuck_; // flash byte addresses that never change
     int timeScale_ = 1;
-    bool instant_ = false;
     bool misoLow_ = false;
     uint32_t muteAfter_ = 0;
     uint32_t dropPage_ = 0;
@@ -103,8 +105,8 @@ class Target {
 
     // Pins and the serial logic.
     bool resetHigh_;
-    Clock::time_point resetLow_{}; // when RESET last went low for real
-    Clock::time_point resetRose_{};
+    Clock::Duration resetLow_; // when RESET last went low for real
+    Clock::Duration resetRose_;
     bool awake_ = false;   // 20 ms have passed since resetLow_
     bool enabled_ = false; // Programming Enable was accepted
     uint32_t frame_ = 0;   // the bits received, newest in bit 0
@@ -119,7 +121,7 @@ class Target {
     std::vector<uint8_t> flashPage_;  // the flash page buffer, page bytes
     std::vector<uint8_t> eepromPage_; // the EEPROM page buffer
     uint32_t eepromPageLoaded_ = 0;   // bit i: eepromPage_[i] was loaded
-    Clock::time_point busyUntil_{};
+    Clock::Duration busyUntil_{};
     mutable bool busyPending_ = false; // busyUntil_ may still be ahead
 };
 

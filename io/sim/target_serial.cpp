@@ -6,20 +6,22 @@
 
 namespace quillon::sim {
 
-Target::Target(Part part, Chip chip, const Faults& faults, Trace& trace,
+Target::Target(Part part, Chip chip, const Faults& faults, const Clock& clock, Trace& trace,
                std::unique_ptr<StateFiles> files, bool resetHigh)
-    : part_(std::move(part)), chip_(std::move(chip)), trace_(trace), files_(std::move(files)),
-      timeScale_(faults.instant ? 0 : (faults.slow ? 10 : 1)), instant_(faults.instant),
-      misoLow_(faults.misoLow), muteAfter_(faults.muteAfter), dropPage_(faults.dropPage),
-      powerLoss_(faults.powerLoss), resetHigh_(resetHigh), resetLow_(Clock::now()),
-      flashPage_(part_.flashPageBytes, 0xFF), eepromPage_(part_.eepromPageBytes, 0xFF) {
+    : part_(std::move(part)), chip_(std::move(chip)), clock_(clock), trace_(trace),
+      files_(std::move(files)), timeScale_(faults.slow ? 10 : 1), misoLow_(faults.misoLow),
+      muteAfter_(faults.muteAfter), dropPage_(faults.dropPage), powerLoss_(faults.powerLoss),
+      resetHigh_(resetHigh), resetLow_(clock.now()),
+      // The lines have been where they are since power-up: the first RESET edge is no glitch.
+      resetRose_(resetLow_ - shortestResetPulse), flashPage_(part_.flashPageBytes, 0xFF),
+      eepromPage_(part_.eepromPageBytes, 0xFF) {
     std::copy_if(faults.stuckFlashBytes.begin(), faults.stuckFlashBytes.end(),
                  std::back_inserter(stuck_),
                  [this](uint32_t address) { return address < part_.flashBytes; });
 }
 
 void Target::resetChanged(bool high, bool sckHigh) {
-    const Clock::time_point now = Clock::now();
+    const Clock::Duration now = clock_.now();
     resetHigh_ = high;
     if (hung_) {
         return;
@@ -28,7 +30,7 @@ void Target::resetChanged(bool high, bool sckHigh) {
         resetRose_ = now;
         return;
     }
-    if (!instant_ && now - resetRose_ < shortestResetPulse) {
+    if (now - resetRose_ < shortestResetPulse) {
         return; // a glitch: the part carries on where it was
     }
     unpowered_ = false; // the supply is back: the part starts as after power-up
@@ -48,7 +50,7 @@ void Target::resetChanged(bool high, bool sckHigh) {
 
 bool Target::awake() {
     if (!awake_) {
-        awake_ = instant_ || Clock::now() - resetLow_ >= programmingEnableDelay;
+        awake_ = clock_.now() - resetLow_ >= programmingEnableDelay;
     }
     return awake_;
 }
@@ -117,12 +119,12 @@ bool Target::busy() const {
     if (!busyPending_) {
         return false;
     }
-    busyPending_ = Clock::now() < busyUntil_;
+    busyPending_ = clock_.now() < busyUntil_;
     return busyPending_;
 }
 
 void Target::startBusy(Micros time) {
-    busyUntil_ = Clock::now() + time * timeScale_;
+    busyUntil_ = clock_.now() + time * timeScale_;
     busyPending_ = true;
 }
 

@@ -5,8 +5,8 @@
 
 namespace quillon::sim {
 
-Trace::Trace(Clock::time_point epoch, const std::string& file, bool keep, Problems& problems)
-    : epoch_(epoch), keep_(keep) {
+Trace::Trace(const Clock& clock, const std::string& file, bool keep, Problems& problems)
+    : clock_(clock), epoch_(clock.now()), keep_(keep) {
     if (!file.empty()) {
         file_.reset(std::fopen(file.c_str(), "w"));
         if (!file_) {
@@ -21,7 +21,7 @@ void Trace::reset(bool high) {
     }
     std::array<char, 48> line{};
     const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - epoch_);
+        std::chrono::duration_cast<std::chrono::microseconds>(clock_.now() - epoch_);
     std::snprintf(line.data(), line.size(), "%lld reset %d", static_cast<long long>(micros.count()),
                   high ? 1 : 0);
     emit(line.data());
@@ -33,7 +33,7 @@ void Trace::instruction(uint32_t frame, bool busy) {
     }
     std::array<char, 48> line{};
     const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - epoch_);
+        std::chrono::duration_cast<std::chrono::microseconds>(clock_.now() - epoch_);
     std::snprintf(line.data(), line.size(), "%lld %08x%s", static_cast<long long>(micros.count()),
                   static_cast<unsigned>(frame), busy ? " busy" : "");
     emit(line.data());

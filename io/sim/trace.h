@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "sim/clock.h"
 #include "sim/config.h"
 
 namespace quillon::sim {
 
-using Clock = std::chrono::steady_clock;
-
 class Trace {
   public:
-    // `file` empty: no file. keep: also keep the lines in memory.
-    Trace(Clock::time_point epoch, const std::string& file, bool keep, Problems& problems);
+    // Times are taken from `clock`, from now on. `file` empty: no file. keep: also keep the
+    // lines in memory.
+    Trace(const Clock& clock, const std::string& file, bool keep, Problems& problems);
 
     [[nodiscard]] bool on() const { return file_ != nullptr || keep_; }
     void reset(bool high);
@@ -35,7 +35,8 @@ class Trace {
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    Clock::time_point epoch_;
+    const Clock& clock_;
+    Clock::Duration epoch_;
     std::unique_ptr<std::FILE, Closer> file_;
     bool keep_;
     std::vector<std::string> lines_;

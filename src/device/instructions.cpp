@@ -86,8 +86,8 @@ void writeEepromPage(uint16_t address) {
 }
 
 void readSignature() {
-    for (uint8_t n = 0; n < targetSignature.size(); ++n) {
-        targetSignature[n] = query(0x30, 0x00, n);
+    for (std::size_t n = 0; n < targetSignature.size(); ++n) {
+        targetSignature[n] = query(0x30, 0x00, static_cast<uint8_t>(n));
     }
 }
 

@@ -49,7 +49,7 @@ void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset
     line.add(static_cast<uint8_t>(offset & 0xFF));
     line.add(0x00);
     for (int32_t i = 0; i < count; ++i) {
-        line.add(ReadBackBuffer[static_cast<std::size_t>(pos + i)]);
+        line.add(ReadBackBuffer[static_cast<std::size_t>(pos) + static_cast<std::size_t>(i)]);
     }
     line.finish(file);
 }

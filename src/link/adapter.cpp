@@ -28,7 +28,7 @@ void portClear(uint8_t bit) {
 }
 
 int16_t portRead(uint8_t bit) {
-    return PortLibrary.GetPortBit != nullptr ? PortLibrary.GetPortBit(statusPort, bit) : 0;
+    return PortLibrary.GetPortBit != nullptr ? PortLibrary.GetPortBit(statusPort, bit) : int16_t{0};
 }
 
 } // namespace

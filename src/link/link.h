@@ -69,8 +69,11 @@ inline constexpr uint8_t loopBackInB = 7; // reads the inverse of loopBackOutB
 
 // ---- Timing -------------------------------------------------------------------------------
 
+// DelayUnits until calibrateDelay has run.
+inline constexpr int32_t uncalibratedDelayUnits = 172;
+
 // Passes of busyWait per microsecond (with a margin); set by calibrateDelay.
-inline int32_t DelayUnits = 172;
+inline int32_t DelayUnits = uncalibratedDelayUnits;
 
 // The count of passes calibrateDelay times.
 inline constexpr int32_t calibrationPasses = 80000000;
@@ -78,9 +81,20 @@ inline constexpr int32_t calibrationPasses = 80000000;
 // Counts down from count to zero; a negative count runs down through the whole 32-bit range.
 void busyWait(int32_t count);
 
-// Waits about micros microseconds (1.36 times as long, by the calibration's margin), and never
-// less than micros by the clock.
+// Every wait of the program: hands micros to the wait function in force (calibratedWait unless
+// another was installed).
 void delayMicros(int32_t micros);
+
+// The calibrated busy wait: about micros microseconds (1.36 times as long, by the calibration's
+// margin), and never less than micros by the clock. Returns at once when micros <= 0.
+void calibratedWait(int32_t micros);
+
+// What delayMicros does with a wait. Tests install one that records the waits instead of
+// waiting, or that moves a simulated target's clock on; the benchmark one that times them.
+using WaitFunction = void (*)(int32_t micros);
+
+// Installs `wait` for delayMicros (null: calibratedWait again); returns the one it replaces.
+WaitFunction setWaitFunction(WaitFunction wait);
 
 // DelayUnits for `passes` passes of busyWait that took elapsedMillis: passes per microsecond,
 // truncated, times 1.36, truncated; never below 1. Requires elapsedMillis > 0.

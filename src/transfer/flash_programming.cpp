@@ -53,7 +53,7 @@ int32_t programFlash(int32_t device, int32_t length) {
         if (mask) {
             const auto offset = static_cast<uint8_t>(wordCount & *mask);
             loadPageLow(offset, ImageBuffer[static_cast<std::size_t>(i)]);
-            loadPageHigh(offset, ImageBuffer[static_cast<std::size_t>(i + 1)]);
+            loadPageHigh(offset, ImageBuffer[static_cast<std::size_t>(i) + 1]);
         }
         ++wordCount;
         if (++wordsInPage == pageWords) {

@@ -25,7 +25,7 @@ void readBackFlash(int32_t /*device*/, int32_t length) {
         const auto word = static_cast<uint16_t>(i / 2);
         ReadBackBuffer[static_cast<std::size_t>(i)] = readFlashLow(word);
         if (i + 1 < imageBufferBytes) {
-            ReadBackBuffer[static_cast<std::size_t>(i + 1)] = readFlashHigh(word);
+            ReadBackBuffer[static_cast<std::size_t>(i) + 1] = readFlashHigh(word);
         }
         progress::advance(i + 2);
     }

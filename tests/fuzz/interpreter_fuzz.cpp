@@ -9,10 +9,9 @@
 // QUILLON_FUZZ_ECHO to see the transcript of an input). Words that
 // begin with e or E are left out: "e" ends the process.
 //
-// Timing: the program's waits (calibrated busy loops, topped up by the clock so that none is
-// shorter than asked) are left out: delayMicros is replaced at link time by one that returns at
-// once. The simulated part runs with its "instant" option (awake at once after RESET, never
-// busy), so nothing the program sends is lost for want of a wait.
+// Timing: the simulated part runs on a virtual clock that the program's waits move on instead of
+// waiting (SimulatedPort), so the fuzzer runs at full speed while the part still wakes 20 ms
+// after RESET and stays busy for the data sheet's times: a wait too short loses what follows.
 //
 // Files: every fopen of the program is sent to a sandbox folder. A few names there hold seed
 // files (blink.hex, eeprom.hex, big.hex, odd.hex, ff.hex, empty.hex, prog.bin); any other name
@@ -39,6 +38,7 @@
 #include "commands/commands.h"
 #include "commands/dialogue.h"
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/lock_commands.h"
 #include "image/image.h"
@@ -49,9 +49,6 @@ namespace fs = std::filesystem;
 namespace q = quillon;
 
 extern "C" std::FILE* __real_fopen(const char* path, const char* mode);
-
-// quillon::delayMicros(int32_t), linked with --wrap: no waits against the instant part.
-extern "C" void __wrap__ZN7quillon11delayMicrosEi(int32_t /*micros*/) {}
 
 namespace {
 
@@ -164,7 +161,6 @@ q::sim::Config boardConfig(const uint8_t* header) {
     constexpr std::array<const char*, 4> parts{"ATmega48", "ATmega88", "ATmega16", "1e9999"};
     q::sim::Config config;
     config.device = parts[header[0] % parts.size()];
-    config.faults.instant = true;
     const uint32_t count = 1U + header[2] + header[3] * 256U;
     switch (header[1] % 8) {
     case 2:
@@ -189,21 +185,6 @@ q::sim::Config boardConfig(const uint8_t* header) {
         break;
     }
     return config;
-}
-
-// The program's process-wide state as at start-up, so that every input runs alike.
-void freshProgramState() {
-    if (q::CommandSettings.logFile != nullptr) {
-        std::fclose(q::CommandSettings.logFile);
-    }
-    q::CommandSettings = q::CommandSettingsRecord{};
-    q::resetSettings();
-    q::lockEntryCount = 0;
-    q::currentDevice = -1;
-    q::targetSignature = {};
-    q::targetReleased = 1;
-    q::fillImageBuffer(0);
-    q::fillReadBackBuffer(0);
 }
 
 // Runs fn with standard output caught; returns what it printed.
@@ -279,7 +260,6 @@ std::vector<std::string> wordsOf(std::string_view text) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     makeSandbox();
     std::atexit(removeSandbox);
-    q::fillDeviceTable();
     return 0;
 }
 
@@ -289,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     removeScratchFiles();
-    freshProgramState();
+    q::resetProcessState(); // every input starts alike
     q::testing::SimulatedPort port(boardConfig(data));
     sandboxed = true;
     const std::string greeting = captured([] { q::greetTarget(); });

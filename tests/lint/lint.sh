@@ -31,9 +31,13 @@ clang-tidy)
     sources "$build" | sed "s|^|$scratch/main |" >"$list"
     sources "$build/fuzz" | grep -vxF -f <(sources "$build") | sed "s|^|$build/fuzz |" >>"$list" || true
     echo "clang-tidy: $(wc -l <"$list") files"
-    # One file a process, as many at once as there are cores; findings go to standard output.
+    # One file a process, as many at once as there are cores; findings go to standard output,
+    # and are looked for once all are in (a grep that stopped at the first would cut tee short).
     xargs -P "$jobs" -L 1 sh -c 'clang-tidy -p "$0" --quiet "$1" 2>/dev/null' <"$list" |
-        tee /dev/stderr | grep -q -E '(warning|error):' && exit 1
+        tee "$scratch/findings"
+    if grep -q -E '(warning|error):' "$scratch/findings"; then
+        exit 1
+    fi
     echo "clang-tidy: clean"
     ;;
 cppcheck)

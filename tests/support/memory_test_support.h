@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the memory tests: a scratch folder, whole files, and a fresh start of the
-// process-wide state.
+// Helpers shared by the memory tests: a scratch folder and whole files. Their fixtures start from
+// resetProcessState (commands/state.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 
 namespace quillon::testing {
@@ -29,13 +30,6 @@ inline std::string readFile(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
-}
-
-// The device table and the settings as a fresh start of the program leaves them.
-inline void freshMemoryState() {
-    fillDeviceTable();
-    resetSettings();
-    CommandSettings.addressRecordType = AddressRecordType::linear;
 }
 
 inline constexpr int32_t atmega16 = 0;

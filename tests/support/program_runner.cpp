@@ -18,7 +18,8 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
     // Standard input is an in-memory file: the program reads the input, then its end at once.
     const int input = memfd_create("input", MFD_CLOEXEC);
     const std::string text = options.input.value_or("");
-    std::array<int, 2> out{-1, -1}, err{-1, -1};
+    std::array<int, 2> out{-1, -1};
+    std::array<int, 2> err{-1, -1};
     if (input < 0 || write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
         lseek(input, 0, SEEK_SET) != 0 || pipe2(out.data(), O_CLOEXEC) != 0 ||
         (!options.errorOnTerminal && pipe2(err.data(), O_CLOEXEC) != 0)) {

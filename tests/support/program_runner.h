@@ -21,11 +21,11 @@ struct ProgramRun {
 };
 
 struct ProgramOptions {
-    std::vector<std::string> args;          // after the program name
-    std::map<std::string, std::string> env; // set (or, with an empty value, unset)
-    std::optional<std::string> input;       // standard input; none: empty
-    std::chrono::milliseconds timeout{20000};
-    int timeoutSignal = SIGKILL;  // sent to the program at the time limit
+    std::vector<std::string> args;             // after the program name
+    std::map<std::string, std::string> env;    // set (or, with an empty value, unset)
+    std::optional<std::string> input;          // standard input; none: empty
+    std::chrono::milliseconds timeout{120000}; // long: the machine may be busy
+    int timeoutSignal = SIGKILL;               // sent to the program at the time limit
     bool errorOnTerminal = false; // standard error on a pseudo-terminal instead of a pipe
 };
 

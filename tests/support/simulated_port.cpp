@@ -1,15 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "simulated_port.h"
 
+#include <chrono>
 #include <stdexcept>
-
-#include "link/link.h"
 
 namespace quillon::testing {
 
 namespace {
 
 sim::Board* activeBoard = nullptr;
+sim::VirtualClock* activeClock = nullptr;
+
+void advanceClock(int32_t micros) {
+    if (activeClock != nullptr && micros > 0) {
+        activeClock->advance(std::chrono::microseconds(micros));
+    }
+}
 
 sim::Board& board() {
     if (activeBoard == nullptr) {
@@ -60,8 +66,10 @@ int16_t IO_CALL isDriverInstalled() {
 
 } // namespace
 
-SimulatedPort::SimulatedPort(const sim::Config& config) : board_(config) {
+SimulatedPort::SimulatedPort(const sim::Config& config)
+    : board_(config, clock_), previousWait_(setWaitFunction(advanceClock)) {
     activeBoard = &board_;
+    activeClock = &clock_;
     PortLibrary = PortLibraryEntries{};
     PortLibrary.PortOut = portOut;
     PortLibrary.PortWordOut = portWordOut;
@@ -81,6 +89,8 @@ SimulatedPort::SimulatedPort(const sim::Config& config) : board_(config) {
 SimulatedPort::~SimulatedPort() {
     PortLibrary = PortLibraryEntries{};
     activeBoard = nullptr;
+    activeClock = nullptr;
+    setWaitFunction(previousWait_);
 }
 
 } // namespace quillon::testing

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Plugs a simulated adapter and ATmega (io/sim) into the programmer's port-library slots for
 // in-process tests: while a SimulatedPort lives, every PortLibrary entry point of src/link/link.h
-// reaches its board, as the shared library sim/libio.so would. Link the test with quillon_sim and
-// quillon_core and add simulated_port.cpp to its sources.
+// reaches its board, as the shared library sim/libio.so would. The board runs on a virtual clock
+// that only the program's waits (delayMicros) move on, so nothing really waits and every wait
+// the data sheet asks for is still needed. Link the test with quillon_sim and quillon_core and
+// add simulated_port.cpp to its sources.
 //
 //     quillon::sim::Config config;
 //     config.device = "ATmega48";
@@ -11,7 +13,9 @@
 //     port.board().chip().lowFuse;                 // ... against the simulated chip
 #pragma once
 
+#include "link/link.h"
 #include "sim/board.h"
+#include "sim/clock.h"
 
 namespace quillon::testing {
 
@@ -23,9 +27,12 @@ class SimulatedPort {
     SimulatedPort& operator=(const SimulatedPort&) = delete;
 
     [[nodiscard]] sim::Board& board() { return board_; }
+    [[nodiscard]] sim::VirtualClock& clock() { return clock_; }
 
   private:
+    sim::VirtualClock clock_;
     sim::Board board_;
+    WaitFunction previousWait_;
 };
 
 } // namespace quillon::testing

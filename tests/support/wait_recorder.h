@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Tests that call quillon_record_waits link with delayMicros wrapped (-Wl,--wrap): every wait is
-// recorded with the number of port calls made before it, and none is actually waited.
+// A test program that links wait_recorder.cpp has delayMicros record every wait, with the number
+// of port calls made before it, instead of waiting (setWaitFunction, src/link/link.h).
 #pragma once
 
 #include <vector>

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gpio_adapter.h"
+#include "sim/clock.h"
 #include "sim/config.h"
 #include "sim/target.h"
 
@@ -26,12 +27,12 @@ constexpr uint32_t sckLine = 11, mosiLine = 10, misoLine = 9, resetLine = 25, en
 
 class WiredChip {
   public:
-    WiredChip() : trace_(sim::Clock::now(), "", false, problems_) {
+    WiredChip() : trace_(clock_, "", false, problems_) {
         const sim::Config config = sim::configFromEnvironment(problems_);
         sim::Part part = sim::findPart(config.device).value_or(sim::knownParts()[0]);
         sim::Chip chip = sim::Chip::fresh(part);
         target_ = std::make_unique<sim::Target>(std::move(part), std::move(chip), config.faults,
-                                                trace_, nullptr, true);
+                                                clock_, trace_, nullptr, true);
         for (const std::string& problem : problems_) {
             std::fprintf(stderr, "fake GPIO chip: %s\n", problem.c_str());
         }
@@ -137,6 +138,7 @@ class WiredChip {
     }
 
     sim::Problems problems_;
+    sim::SteadyClock clock_; // the program waits in real time, as with the real library
     sim::Trace trace_;
     std::unique_ptr<sim::Target> target_;
     std::vector<uint32_t> offsets_;

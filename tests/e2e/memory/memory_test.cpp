@@ -83,7 +83,7 @@ struct Chip {
 
     std::string device;
     std::string faults;
-    std::chrono::milliseconds timeout{20000};             // for one run of the program
+    std::chrono::milliseconds timeout{120000};            // for one run of the program
     q::testing::ScratchDir dir;                           // the chip's memories and the files
     std::vector<std::pair<long long, std::string>> trace; // microseconds, event
 };

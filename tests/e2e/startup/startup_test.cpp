@@ -30,7 +30,7 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
              {lonely / "quillon", "", "Port I/O library io not found (looked for libio.so)\n", ""},
              {lonely / "quillon", build + "/tests/io-partial",
               "Port I/O library io lacks SetPortBit, ClrPortBit or GetPortBit\n", ""}}) {
-        SCOPED_TRACE(program + " with " + libraryPath);
+        SCOPED_TRACE(std::string(program).append(" with ").append(libraryPath));
         const std::string device = error.empty() ? "" : error.substr(12, error.find(' ', 12) - 12);
         if (!device.empty() && fs::exists(device)) {
             continue; // this machine has the port or chip

@@ -11,8 +11,10 @@
 #include "commands/dialogue.h"
 #include "commands/interpreter.h"
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/lock_commands.h"
+#include "image/image.h"
 #include "scripted_target.h"
 
 using namespace quillon;
@@ -54,7 +56,7 @@ TEST(Framing, OnlyConnectingWordsConnectAndOnlyAReleasedTargetAndEveryWordReleas
         for (const int released : {0, 1}) {
             ScriptedTarget target({0x00, 0x1E, 0x94, 0x03}); // no enable echo: identified anyway
             targetReleased = released;
-            (void)printed([&] { (void)interpretCommand(word); });
+            (void)printed([&command = word] { (void)interpretCommand(command); });
             const bool connected = connects && released == 1;
             const Log sent = target.log();
             EXPECT_EQ(std::count(sent.begin(), sent.end(), "ac530000"), connected)
@@ -65,7 +67,6 @@ TEST(Framing, OnlyConnectingWordsConnectAndOnlyAReleasedTargetAndEveryWordReleas
             } else {
                 EXPECT_TRUE(endsReleased(target.port)) << word << released;
             }
-            resetSettings();
         }
     }
 }
@@ -107,7 +108,46 @@ TEST(Settings, LastThroughOtherCommandsAndResetRestoresOnlyTheCommandSettings) {
     EXPECT_EQ(std::tie(s.addressRecordType, s.trimUpload, s.logFile, lockEntryCount),
               std::make_tuple(AddressRecordType::segment, UploadTrim::wholeMemory, logFile, 1));
 
-    std::fclose(logFile);
-    s = CommandSettingsRecord{};
-    lockEntryCount = 0;
+    resetProcessState(); // closes the log file
+}
+
+TEST(ProcessState, ResetPutsEveryRecordBackAsStartUpLeavesIt) {
+    resetProcessState();
+    const std::array<DeviceRecord, deviceTableRows> table = DeviceTable;
+    const int32_t rows = deviceCount;
+    CommandSettingsRecord& s = CommandSettings;
+    s.verifyMode = VerifyMode::skip;
+    s.fillByte = 0;
+    s.addressRecordType = AddressRecordType::segment;
+    s.trimUpload = UploadTrim::wholeMemory;
+    s.uploadFileName = "x.hex";
+    s.logFile = std::fopen("/dev/null", "w");
+    s.downloadFile = std::fopen("/dev/null", "r");
+    DeviceTable[0].name = "x";
+    DeviceTable[deviceTableRows - 1].pageWords = 1;
+    deviceCount = 1;
+    currentDevice = 3;
+    targetSignature = {1, 2, 3};
+    FuseTriple = {4, 5, 6};
+    lockEntryCount = 1;
+    ImageBuffer[7] = 1;
+    ReadBackBuffer[imageBufferBytes - 1] = 1;
+    DelayUnits = 9;
+    targetReleased = 1;
+    resetProcessState();
+    EXPECT_EQ(std::tie(s.verifyMode, s.fillByte, s.addressRecordType, s.trimUpload,
+                       s.uploadFileName, s.logFile, s.downloadFile),
+              std::make_tuple(VerifyMode::verify, uint8_t{0xFF}, AddressRecordType::linear,
+                              UploadTrim::trimmed, ""s, nullptr, nullptr));
+    EXPECT_TRUE(std::equal(table.begin(), table.end(), DeviceTable.begin(),
+                           [](const auto& a, const auto& b) {
+                               return a.name == b.name && a.pageWords == b.pageWords;
+                           }));
+    EXPECT_EQ(std::tie(deviceCount, currentDevice, lockEntryCount, DelayUnits, targetReleased),
+              std::make_tuple(rows, -1, 0, uncalibratedDelayUnits, 0));
+    EXPECT_EQ(targetSignature, (std::array<uint8_t, 3>{}));
+    EXPECT_EQ(FuseTriple, FuseCells{});
+    EXPECT_EQ(std::count(ImageBuffer.begin(), ImageBuffer.end(), 0) +
+                  std::count(ReadBackBuffer.begin(), ReadBackBuffer.end(), 0),
+              2 * imageBufferBytes);
 }

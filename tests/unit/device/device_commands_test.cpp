@@ -14,7 +14,7 @@ using namespace quillon;
 using namespace quillon::testing;
 
 TEST(Identification, AllThreeSignatureBytesDecideAndEmptyRowsMatchNothing) {
-    fillDeviceTable();
+    resetProcessState();
     const std::vector<std::pair<uint32_t, int32_t>> cases{
         {0x1E9406, 4},  {0x1E9403, 0},  {0x1E9502, 1},  {0x1E9609, 5},
         {0x1E9407, -1}, {0x941E03, -1}, {0x000000, -1}, {0xFFFFFF, -1}};

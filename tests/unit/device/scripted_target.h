@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "fake_port.h"
@@ -23,9 +24,7 @@ using Log = std::vector<std::string>;
 struct ScriptedTarget {
     // A held target (as after the greeting), not yet identified, answering these bytes in turn.
     explicit ScriptedTarget(std::initializer_list<uint8_t> answers = {}) {
-        targetReleased = 0;
-        fillDeviceTable();
-        currentDevice = -1;
+        resetProcessState();
         recordedWaits.clear();
         for (const uint8_t byte : answers) {
             port.queueMisoByte(byte);

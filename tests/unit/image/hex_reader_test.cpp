@@ -26,7 +26,7 @@ std::string threes(int n) {
 // expected from there on. The rows share the reader's process-wide state in order, so leftovers
 // from one row show in the next. Files from a real toolchain are read by the end-to-end downloads.
 TEST(HexReader, LoadsTheImageLeniently) {
-    q::testing::freshMemoryState();
+    q::resetProcessState();
     const int end = q::imageBufferBytes;
     const std::vector<std::tuple<std::string, int32_t, int32_t, std::vector<int>>> cases{
         {"no records here\r\njust text\n", 0, end - 2, {F, F}},
@@ -69,7 +69,7 @@ TEST(HexReader, LoadsTheImageLeniently) {
 // A record that would reach outside ImageBuffer stops the reading before any of its bytes is
 // stored (the sanitized build of this test catches any write outside).
 TEST(HexReader, RefusesRecordsOutsideTheImage) {
-    q::testing::freshMemoryState();
+    q::resetProcessState();
     const std::string base5 = ":020000040005F5\n";
     const std::vector<std::pair<std::string, int64_t>> cases{
         {":020000040006F4\n:0100000001FE\n", 393216},

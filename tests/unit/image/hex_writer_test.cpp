@@ -15,7 +15,7 @@ namespace q = quillon;
 using q::testing::readFile;
 
 TEST(HexWriter, WritesTheWorkedExampleByteForByte) {
-    q::testing::freshMemoryState();
+    q::resetProcessState();
     const q::testing::ScratchDir dir;
     const std::vector<uint8_t> bytes{0x0C, 0x94, 0x2A, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x0C, 0x94,
                                      0x34, 0x00, 0x0C, 0x94, 0x34, 0x00, 0x11, 0x24, 0x1F, 0xBE};
@@ -41,7 +41,7 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
              {q::AddressRecordType::linear, q::AddressRecordType::segment}) {
             SCOPED_TRACE(std::to_string(length) + " bytes, type " +
                          std::to_string(static_cast<int>(type)));
-            q::testing::freshMemoryState();
+            q::resetProcessState();
             for (int32_t i = 0; i < length; ++i) { // neither erased nor repeating in a record
                 q::ReadBackBuffer[static_cast<std::size_t>(i)] =
                     static_cast<uint8_t>(i * 7 + (i >> 8));
@@ -70,7 +70,8 @@ TEST(HexWriter, LengthsAcrossBlocksReadBackTheSame) {
             if (srecord && length > 0) { // srecord refuses a file without data
                 std::ofstream(bin, std::ios::binary)
                     << std::string(q::ReadBackBuffer.begin(), q::ReadBackBuffer.begin() + length);
-                const std::string command = "srec_cmp '" + hex + "' -Intel '" + bin + "' -Binary";
+                std::string command = "srec_cmp '" + hex;
+                command.append("' -Intel '").append(bin).append("' -Binary");
                 EXPECT_EQ(std::system(command.c_str()), 0) << command;
             }
         }

@@ -2,6 +2,7 @@
 // The adapter's lines, byte transfer and the calibrated delay against the recording fake port.
 #include <gtest/gtest.h>
 
+#include "commands/state.h"
 #include "fake_port.h"
 #include "instruction_log.h"
 #include "link/link.h"
@@ -26,7 +27,10 @@ std::string trace(const FakePort& port) {
 }
 
 struct LinkTest : ::testing::Test {
-    void SetUp() override { q::DelayUnits = 1; }
+    void SetUp() override {
+        q::resetProcessState();
+        q::DelayUnits = 1; // short counts, topped up by the clock
+    }
 };
 
 } // namespace
@@ -38,7 +42,9 @@ TEST_F(LinkTest, AdapterTestRunsAllFourStepsAndDemandsExactlyMinusOneAndZero) {
         port.oneAnswer = static_cast<int16_t>(one);
         EXPECT_EQ(q::adapterPresent(), present);
         const std::string on = std::to_string(wired ? one : 0);
-        EXPECT_EQ(trace(port), "s0 g5=" + on + " c0 g5=0 s1 g7=0 c1 g7=" + on + " ");
+        std::string expected = "s0 g5=" + on;
+        expected.append(" c0 g5=0 s1 g7=0 c1 g7=").append(on).append(" ");
+        EXPECT_EQ(trace(port), expected);
         EXPECT_EQ(port.data, 0); // loop-back lines left low
     }
 }

@@ -27,7 +27,8 @@ std::vector<std::string> events(const Board& board) {
 } // namespace
 
 TEST(SimAdapter, LoopBackWiresAnswerTheWayThePortShowsThem) {
-    Board board(Config{});
+    VirtualClock clock;
+    Board board(Config{}, clock);
     EXPECT_EQ(board.isDriverInstalled(), 1);
     board.setPortBit(dataPort, 0);
     EXPECT_EQ(board.getPortBit(statusPort, 5), -1);
@@ -44,13 +45,14 @@ TEST(SimAdapter, LoopBackWiresAnswerTheWayThePortShowsThem) {
 TEST(SimAdapter, WithoutTheAdapterEveryInputFloatsAndTheTargetSeesNothing) {
     Faults faults;
     faults.noAdapter = true;
-    Board board(tracing(faults));
+    VirtualClock clock;
+    Board board(tracing(faults), clock);
     board.setPortBit(dataPort, 0);
     EXPECT_EQ(board.portIn(statusPort), 0x7F);
     board.clrPortBit(dataPort, 0);
     EXPECT_EQ(board.getPortBit(statusPort, 5), -1); // fails the loop-back test
     EXPECT_EQ(board.getPortBit(statusPort, 7), 0);
-    TestProgrammer programmer(board);
+    TestProgrammer programmer(board, clock);
     EXPECT_NE(programmer.programmingEnable(), 0x53);
     programmer.enterProgrammingMode();
     EXPECT_NE(programmer.programmingEnable(), 0x53);
@@ -58,7 +60,8 @@ TEST(SimAdapter, WithoutTheAdapterEveryInputFloatsAndTheTargetSeesNothing) {
 }
 
 TEST(SimAdapter, ResetIsLowWhileEitherDrivenResetLineIsLow) {
-    Board board(tracing());
+    VirtualClock clock;
+    Board board(tracing(), clock);
     // The latches start at 0: buffer on, both reset lines low, so RESET is low.
     board.setPortBit(dataPort, 6);
     EXPECT_TRUE(board.traceLines().empty());
@@ -75,8 +78,9 @@ TEST(SimAdapter, ResetIsLowWhileEitherDrivenResetLineIsLow) {
 }
 
 TEST(SimAdapter, SckDoesNotReachTheTargetWhileItsBufferIsOff) {
-    Board board(tracing());
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(tracing(), clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());
     const std::size_t before = board.traceLines().size();
     programmer.line(3, true);
@@ -89,7 +93,8 @@ TEST(SimAdapter, SckDoesNotReachTheTargetWhileItsBufferIsOff) {
 }
 
 TEST(SimAdapter, ByteWordAndShiftEntryPointsWorkOnTheLatches) {
-    Board board(Config{});
+    VirtualClock clock;
+    Board board(Config{}, clock);
     board.portOut(dataPort, 0x0C); // buffer off
     EXPECT_EQ(board.portIn(dataPort), 0x0C);
     board.notPortBit(dataPort, 0);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The faults that hardening tests inject: MISO stuck low, a part that hangs, a lost page write,
-// a power loss, and the instant timing of in-process fuzzing.
+// and a power loss.
 #include <gtest/gtest.h>
 
 #include "test_programmer.h"
@@ -29,10 +29,9 @@ void writeByte(TestProgrammer& programmer, uint32_t at, uint8_t value) {
 TEST(SimFaultList, CountedFaultsNeedACountFromOne) {
     Problems problems;
     const Faults faults =
-        parseFaults("miso-low,mute-after=40,drop-page=0x2,power-loss=7,instant", problems);
+        parseFaults("miso-low,mute-after=40,drop-page=0x2,power-loss=7", problems);
     EXPECT_TRUE(problems.empty());
     EXPECT_TRUE(faults.misoLow);
-    EXPECT_TRUE(faults.instant);
     EXPECT_EQ(faults.muteAfter, 40U);
     EXPECT_EQ(faults.dropPage, 2U);
     EXPECT_EQ(faults.powerLoss, 7U);
@@ -44,16 +43,18 @@ TEST(SimFaultList, CountedFaultsNeedACountFromOne) {
 }
 
 TEST(SimInjectedFaults, MisoStuckLowReadsZeroWhateverThePartSays) {
-    Board board(withFaults("miso-low"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(withFaults("miso-low"), clock);
+    TestProgrammer programmer(board, clock);
     EXPECT_FALSE(programmer.connect());
     EXPECT_TRUE(board.programmingEnabled()); // the part itself is fine
     EXPECT_EQ(programmer.read(0x30, 0x00, 0x00), 0x00);
 }
 
 TEST(SimInjectedFaults, APartThatHangsActsOnNothingAndAnswersNothingEvenAfterAReset) {
-    Board board(withFaults("mute-after=5"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(withFaults("mute-after=5"), clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());                  // 1
     EXPECT_EQ(programmer.read(0x30, 0x00, 0x01), 0x94); // 2
     programmer.writeFlashPage(0, {0x12}, 128);          // 3 to 5: loads and the page write
@@ -66,8 +67,9 @@ TEST(SimInjectedFaults, APartThatHangsActsOnNothingAndAnswersNothingEvenAfterARe
 }
 
 TEST(SimInjectedFaults, ADroppedPageWriteLeavesThatPageAsItWas) {
-    Board board(withFaults("drop-page=2"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(withFaults("drop-page=2"), clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());
     writeByte(programmer, 0, 0x01);
     writeByte(programmer, 128, 0x02);
@@ -78,8 +80,9 @@ TEST(SimInjectedFaults, ADroppedPageWriteLeavesThatPageAsItWas) {
 }
 
 TEST(SimInjectedFaults, PowerLossLosesTheInstructionAndAllUntilTheNextResetPulse) {
-    Board board(withFaults("power-loss=4"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(withFaults("power-loss=4"), clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());        // 1
     programmer.instruction(0x40, 0, 0, 0x5A); // 2, 3: low and high byte of word 0
     programmer.instruction(0x48, 0, 0, 0xA5);
@@ -94,14 +97,4 @@ TEST(SimInjectedFaults, PowerLossLosesTheInstructionAndAllUntilTheNextResetPulse
     ASSERT_GE(programmer.waitReady().count(), 0);
     EXPECT_EQ(board.chip().flash[0], 0xFF);
     EXPECT_EQ(programmer.read(0x30, 0x00, 0x01), 0x94);
-}
-
-TEST(SimInjectedFaults, AnInstantPartIsAwakeAtOnceAndNeverBusy) {
-    Board board(withFaults("instant"));
-    TestProgrammer programmer(board);
-    programmer.enterProgrammingMode(0us);
-    ASSERT_EQ(programmer.programmingEnable(), 0x53);
-    programmer.instruction(0xAC, 0x80, 0x00, 0x00);
-    EXPECT_FALSE(board.busy());
-    EXPECT_EQ(programmer.read(0x30, 0x00, 0x02), 0x03);
 }

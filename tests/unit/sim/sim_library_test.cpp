@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "link/link.h"
@@ -16,16 +16,12 @@
 
 namespace fs = std::filesystem;
 namespace q = quillon;
-using namespace std::chrono_literals;
 
 namespace {
 
 struct SimLibrary : ::testing::Test {
-    static void SetUpTestSuite() {
-        // enterProgrammingMode's waits must really last as long as it asks for.
-        q::calibrateDelay();
-    }
     void SetUp() override {
+        q::resetProcessState(); // uncalibrated: the waits are topped up to their length
         folder = fs::temp_directory_path() / ("quillon-simlib-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
@@ -57,7 +53,7 @@ TEST_F(SimLibrary, TheProgramsBindingLoadsItAndTheChipKeepsItsStateAcrossLoads) 
     q::readSignature();
     EXPECT_EQ(q::targetSignature, (std::array<uint8_t, 3>{0x1E, 0x95, 0x02}));
     q::writeFuseLow(0xE4);
-    std::this_thread::sleep_for(5ms);
+    q::delayMicros(5000); // the fuse write, on the library's real clock
     q::releaseTarget();
     q::unbindPortLibrary();
 

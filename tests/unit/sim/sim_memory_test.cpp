@@ -2,8 +2,6 @@
 // Flash, EEPROM, fuses and lock byte as a programmer sees them through the instructions.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "test_programmer.h"
 
 using namespace quillon::sim;
@@ -13,7 +11,7 @@ namespace {
 
 struct Connected {
     explicit Connected(const std::string& device, const Faults& faults = {})
-        : board(config(device, faults)), programmer(board) {
+        : board(config(device, faults), clock), programmer(board, clock) {
         connected = programmer.connect();
     }
     static Config config(const std::string& device, const Faults& faults) {
@@ -23,6 +21,7 @@ struct Connected {
         config.keepTrace = true;
         return config;
     }
+    VirtualClock clock;
     Board board;
     TestProgrammer programmer;
     bool connected = false;
@@ -257,7 +256,7 @@ TEST(SimFaults, SlowWritesTakeTenTimesAsLong) {
     Connected chip("ATmega16", faults);
     ASSERT_TRUE(chip.connected);
     chip.programmer.writeFlashPage(0, {0x00}, 128);
-    std::this_thread::sleep_for(10ms);
+    chip.programmer.wait(10ms);
     EXPECT_TRUE(chip.board.busy());
     EXPECT_GE(chip.programmer.waitReady(), 30ms);
 }

@@ -3,8 +3,6 @@
 // echoes, and which programmer mistakes it notices.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "test_programmer.h"
 
 using namespace quillon::sim;
@@ -21,19 +19,21 @@ Config device(const std::string& name) {
 } // namespace
 
 TEST(SimProtocol, ProgrammingEnableIsAcceptedOnlyTwentyMillisecondsAfterTheResetPulse) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     programmer.enterProgrammingMode(0ms);
     EXPECT_NE(programmer.programmingEnable(), 0x53); // too early: MISO not driven yet
     EXPECT_FALSE(board.programmingEnabled());
-    std::this_thread::sleep_for(25ms);
+    programmer.wait(25ms);
     EXPECT_EQ(programmer.programmingEnable(), 0x53);
     EXPECT_TRUE(board.programmingEnabled());
 }
 
 TEST(SimProtocol, NothingButProgrammingEnableIsActedOnBeforeIt) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     programmer.enterProgrammingMode();
     // Before it, the part answers nothing: MISO stays low through a Read Signature.
     EXPECT_EQ(programmer.instruction(0x30, 0x00, 0x01, 0x00), (std::array<uint8_t, 4>{}));
@@ -42,8 +42,9 @@ TEST(SimProtocol, NothingButProgrammingEnableIsActedOnBeforeIt) {
 }
 
 TEST(SimProtocol, AnExtraClockPutsThePartOutOfStepUntilTheNextResetPulse) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     programmer.enterProgrammingMode();
     programmer.clockPulse();
     EXPECT_NE(programmer.programmingEnable(), 0x53);
@@ -53,23 +54,25 @@ TEST(SimProtocol, AnExtraClockPutsThePartOutOfStepUntilTheNextResetPulse) {
 }
 
 TEST(SimProtocol, AResetWithSckHighLeavesThePartOutOfStep) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     programmer.enterProgrammingMode();
     programmer.line(6, true);
     programmer.line(7, true);
-    std::this_thread::sleep_for(20us);
+    programmer.wait(20us);
     programmer.line(4, true); // SCK high while RESET falls
     programmer.line(6, false);
     programmer.line(4, false);
-    std::this_thread::sleep_for(25ms);
+    programmer.wait(25ms);
     EXPECT_NE(programmer.programmingEnable(), 0x53);
     EXPECT_FALSE(board.programmingEnabled());
 }
 
 TEST(SimProtocol, AGlitchOnResetIsTooShortToResetThePart) {
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());
     // A few port calls take far less than two clock cycles; try a few times in case the test
     // was descheduled in the middle of one.
@@ -88,8 +91,9 @@ TEST(SimProtocol, AGlitchOnResetIsTooShortToResetThePart) {
 TEST(SimProtocol, ThePartNoticesBitOrderAndClockEdgeMistakes) {
     for (const DriverFaults faults :
          {DriverFaults{true, false, false}, DriverFaults{false, true, false}}) {
-        Board board(device("ATmega16"));
-        TestProgrammer programmer(board);
+        VirtualClock clock;
+        Board board(device("ATmega16"), clock);
+        TestProgrammer programmer(board, clock);
         programmer.faults = faults;
         programmer.enterProgrammingMode();
         (void)programmer.programmingEnable();
@@ -98,8 +102,9 @@ TEST(SimProtocol, ThePartNoticesBitOrderAndClockEdgeMistakes) {
     }
     // Sampling after the falling edge sees the next bit: the command gets through, the answer
     // comes back shifted.
-    Board board(device("ATmega16"));
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(device("ATmega16"), clock);
+    TestProgrammer programmer(board, clock);
     programmer.faults.sampleAfterFall = true;
     programmer.enterProgrammingMode();
     (void)programmer.programmingEnable();
@@ -110,8 +115,9 @@ TEST(SimProtocol, ThePartNoticesBitOrderAndClockEdgeMistakes) {
 TEST(SimProtocol, WithoutATargetNothingAnswers) {
     Config config;
     config.faults.noTarget = true;
-    Board board(config);
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(config, clock);
+    TestProgrammer programmer(board, clock);
     programmer.enterProgrammingMode();
     EXPECT_EQ(programmer.programmingEnable(), 0xFF);
     EXPECT_EQ(programmer.read(0x30, 0x00, 0x00), 0xFF);
@@ -126,9 +132,10 @@ TEST(SimProtocol, EveryPartAnswersWithItsSignature) {
         {"ATmega128", {0x1E, 0x97, 0x02}}, {"atmega88", {0x1E, 0x93, 0x0A}},
         {"1e9407", {0x1E, 0x94, 0x07}},    {"1E9502", {0x1E, 0x95, 0x02}}};
     for (const auto& [name, signature] : signatures) {
-        Board board(device(name));
+        VirtualClock clock;
+        Board board(device(name), clock);
         EXPECT_TRUE(board.problems().empty()) << name;
-        TestProgrammer programmer(board);
+        TestProgrammer programmer(board, clock);
         ASSERT_TRUE(programmer.connect()) << name;
         for (uint8_t i = 0; i < 3; ++i) {
             EXPECT_EQ(programmer.read(0x30, 0x00, i), signature[i]) << name << " byte " << +i;
@@ -138,7 +145,8 @@ TEST(SimProtocol, EveryPartAnswersWithItsSignature) {
 
 TEST(SimProtocol, AnUnknownDeviceNameFallsBackToAnATmega16) {
     for (const std::string name : {"ATmega99", "1e94", "1e94zz", ""}) {
-        Board board(device(name));
+        VirtualClock clock;
+        Board board(device(name), clock);
         ASSERT_EQ(board.problems().size(), 1U) << name;
         EXPECT_NE(board.problems()[0].find("simulating an ATmega16"), std::string::npos);
         EXPECT_EQ(board.part().name, "ATmega16");
@@ -148,8 +156,9 @@ TEST(SimProtocol, AnUnknownDeviceNameFallsBackToAnATmega16) {
 TEST(SimProtocol, TheTraceRecordsResetsAndInstructions) {
     Config config;
     config.keepTrace = true;
-    Board board(config);
-    TestProgrammer programmer(board);
+    VirtualClock clock;
+    Board board(config, clock);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());
     (void)programmer.read(0x30, 0x00, 0x02);
     const auto& lines = board.traceLines();

@@ -47,12 +47,13 @@ struct SimState : ::testing::Test {
 
 TEST_F(SimState, EveryChangeReachesTheFilesAtOnceAndTheNextBoardFindsIt) {
     {
-        Board board(config("ATmega48"));
+        VirtualClock clock;
+        Board board(config("ATmega48"), clock);
         ASSERT_TRUE(board.problems().empty());
         EXPECT_EQ(text("flash.bin"), std::string(4096, '\xFF'));
         EXPECT_EQ(text("eeprom.bin"), std::string(256, '\xFF'));
         EXPECT_EQ(text("fuses.txt"), "low=62\nhigh=df\nextended=ff\nlock=ff\ncalibration=a7\n");
-        TestProgrammer programmer(board);
+        TestProgrammer programmer(board, clock);
         ASSERT_TRUE(programmer.connect());
         programmer.writeFlashPage(64, {0x12, 0x34}, 64);
         EXPECT_EQ(text("flash.bin").substr(64, 3), "\x12\x34\xFF");
@@ -65,7 +66,8 @@ TEST_F(SimState, EveryChangeReachesTheFilesAtOnceAndTheNextBoardFindsIt) {
         programmer.instruction(0xAC, 0xE0, 0x00, 0xFE);
         EXPECT_EQ(text("fuses.txt"), "low=e2\nhigh=df\nextended=ff\nlock=fe\ncalibration=a7\n");
     }
-    Board again(config("ATmega48"));
+    VirtualClock clock;
+    Board again(config("ATmega48"), clock);
     EXPECT_TRUE(again.problems().empty());
     EXPECT_EQ(again.chip().flash[64], 0x12);
     EXPECT_EQ(again.chip().flash[65], 0x34);
@@ -76,7 +78,8 @@ TEST_F(SimState, EveryChangeReachesTheFilesAtOnceAndTheNextBoardFindsIt) {
 
 TEST_F(SimState, MissingFilesStartNewAndUnusableLinesKeepFactoryValues) {
     write("fuses.txt", "# a chip\nhigh=ff\nextended = 00\nlock=zz\nspeed=fast\n");
-    Board board(config("ATmega88"));
+    VirtualClock clock;
+    Board board(config("ATmega88"), clock);
     ASSERT_EQ(board.problems().size(), 2U);
     EXPECT_NE(board.problems()[0].find("lock=zz"), std::string::npos);
     EXPECT_NE(board.problems()[1].find("speed=fast"), std::string::npos);
@@ -89,11 +92,12 @@ TEST_F(SimState, MissingFilesStartNewAndUnusableLinesKeepFactoryValues) {
 
 TEST_F(SimState, AFolderForAnotherPartIsLeftAlone) {
     write("flash.bin", std::string(4096, '\x00'));
-    Board board(config("ATmega16"));
+    VirtualClock clock;
+    Board board(config("ATmega16"), clock);
     ASSERT_EQ(board.problems().size(), 1U);
     EXPECT_NE(board.problems()[0].find("in memory only"), std::string::npos);
     EXPECT_EQ(board.chip().flash[0], 0xFF);
-    TestProgrammer programmer(board);
+    TestProgrammer programmer(board, clock);
     ASSERT_TRUE(programmer.connect());
     programmer.instruction(0xAC, 0x80, 0x00, 0x00);
     ASSERT_GE(programmer.waitReady().count(), 0);

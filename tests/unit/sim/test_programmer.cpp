@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "test_programmer.h"
 
-#include <thread>
-
 namespace quillon::sim::testing {
 
 namespace {
@@ -31,10 +29,10 @@ void TestProgrammer::enterProgrammingMode(std::chrono::microseconds settle) {
     line(reset7, false);
     line(reset6, true);
     line(reset7, true);
-    std::this_thread::sleep_for(20us);
+    wait(20us);
     line(reset6, false);
     line(reset7, false);
-    std::this_thread::sleep_for(settle);
+    wait(settle);
 }
 
 void TestProgrammer::release() {
@@ -73,15 +71,15 @@ std::array<uint8_t, 4> TestProgrammer::instruction(uint8_t b1, uint8_t b2, uint8
 }
 
 std::chrono::microseconds TestProgrammer::waitReady() {
-    const auto start = std::chrono::steady_clock::now();
+    std::chrono::microseconds waited{};
     while ((read(0xF0, 0x00, 0x00) & 1) != 0) {
-        if (std::chrono::steady_clock::now() - start > 2s) {
+        if (waited > 2s) {
             return -1us;
         }
-        std::this_thread::sleep_for(50us);
+        wait(50us);
+        waited += 50us;
     }
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                 start);
+    return waited;
 }
 
 bool TestProgrammer::connect() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "sim/board.h"
+#include "sim/clock.h"
 
 namespace quillon::sim::testing {
 
@@ -23,11 +24,13 @@ struct DriverFaults {
 
 class TestProgrammer {
   public:
-    explicit TestProgrammer(Board& board) : board_(board) {}
+    // `clock` is the board's: the programmer's waits move it on.
+    TestProgrammer(Board& board, VirtualClock& clock) : board_(board), clock_(clock) {}
 
     void line(uint8_t bit, bool high);
     [[nodiscard]] bool miso() { return board_.getPortBit(statusPort, 6) != 0; }
     void clockPulse(); // one SCK pulse, MOSI as it is
+    void wait(std::chrono::microseconds time) { clock_.advance(time); }
 
     // Drivers on, SCK low, RESET low, a positive RESET pulse, then `settle`.
     void enterProgrammingMode(std::chrono::microseconds settle = 25ms);
@@ -40,7 +43,8 @@ class TestProgrammer {
     uint8_t programmingEnable() { return instruction(0xAC, 0x53, 0x00, 0x00)[2]; }
     // A reading instruction; returns byte 4's answer.
     uint8_t read(uint8_t b1, uint8_t b2, uint8_t b3) { return instruction(b1, b2, b3, 0)[3]; }
-    // Polls RDY/BSY until ready; returns how long that took, or a negative time after 2 s.
+    // Polls RDY/BSY every 50 us until ready; returns how long that took, or a negative time
+    // after 2 s.
     std::chrono::microseconds waitReady();
 
     // Enters programming mode and enables programming; false when the target didn't echo.
@@ -54,6 +58,7 @@ class TestProgrammer {
 
   private:
     Board& board_;
+    VirtualClock& clock_;
 };
 
 } // namespace quillon::sim::testing

@@ -33,7 +33,7 @@ uint8_t imageByte(int i) {
 
 struct InstructionSequences : ::testing::Test {
     void SetUp() override {
-        q::testing::freshMemoryState();
+        q::resetProcessState();
         q::testing::recordedWaits.clear();
         for (int i = 0; i < 4096; ++i) {
             q::ImageBuffer[static_cast<std::size_t>(i)] = imageByte(i);
@@ -89,5 +89,5 @@ TEST_F(InstructionSequences, EepromIsWrittenByteByByte) {
     EXPECT_EQ(sent(), (Log{hex8(0xC0, 0, 0, imageByte(0)), "wait 11500", "c00001ff", "wait 11500",
                            hex8(0xC0, 0, 2, imageByte(2)), "wait 11500"}));
     EXPECT_EQ(q::programEeprom(atmega16, 512), 512);
-    EXPECT_EQ(sent()[2 * 0x1FF], hex8(0xC0, 0x01, 0xFF, imageByte(0x1FF)));
+    EXPECT_EQ(sent()[std::size_t{2} * 0x1FF], hex8(0xC0, 0x01, 0xFF, imageByte(0x1FF)));
 }

@@ -12,13 +12,16 @@
 #include <string_view>
 
 #include "sim/board.h"
+#include "sim/clock.h"
 
 namespace {
+
+const quillon::sim::SteadyClock realTime;
 
 std::unique_ptr<quillon::sim::Board> loadBoard() {
     quillon::sim::Problems problems;
     const quillon::sim::Config config = quillon::sim::configFromEnvironment(problems);
-    auto board = std::make_unique<quillon::sim::Board>(config);
+    auto board = std::make_unique<quillon::sim::Board>(config, realTime);
     for (const std::string& problem : problems) {
         std::fprintf(stderr, "stand-in: %s\n", problem.c_str());
     }
