@@ -1,21 +1,6 @@
 # SPDX-License-Identifier: MIT
 # Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (packages g++-mingw-w64-i686 and
 # mingw-w64-i686-dev): cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake, or `make windows`.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(QUILLON_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUILLON_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${QUILLON_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${QUILLON_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QUILLON_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Everything links the C and C++ run-time libraries in, so quillon.exe and io.dll need no
-# MinGW DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
