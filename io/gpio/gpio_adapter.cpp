@@ -3,9 +3,9 @@
 // the hold time, and failures that say what to do.
 #include "gpio_adapter.h"
 
+#include "settings_list.h"
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -18,6 +18,10 @@
 namespace quillon::gpio {
 
 namespace {
+
+using settings::parseNumber;
+using settings::takeItem;
+using settings::trimmed;
 
 int systemOpen(const char* path, int flags) {
     return ::open(path, flags);
@@ -75,20 +79,6 @@ constexpr std::array<uint32_t, 5> exampleLines{11, 10, 25, 9, 24};
     return uint64_t{1} << static_cast<unsigned>(line);
 }
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-bool parseNumber(std::string_view text, uint32_t& number) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
-}
-
 } // namespace
 
 const GpioSystem& realSystem() {
@@ -104,9 +94,7 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
         return std::nullopt;
     };
     while (!text.empty()) {
-        const auto comma = text.find(',');
-        const std::string_view item = trimmed(text.substr(0, comma));
-        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::string_view item = takeItem(text);
         if (item.empty()) {
             continue;
         }

@@ -3,37 +3,25 @@
 // registers, the hold time, and failures that say what to do.
 #include "inpout_ports.h"
 
-#include <charconv>
+#include "settings_list.h"
 
 namespace quillon::inpout {
 
 namespace {
 
+using settings::parseNumber;
+using settings::takeItem;
+using settings::trimmed;
+
 constexpr uint32_t longestHold = 100000;
 constexpr std::string_view unreachable = "; the port now reads as if nothing were plugged in";
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-bool parseNumber(std::string_view text, uint32_t& number) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
-}
 
 } // namespace
 
 std::optional<InpOutConfig> parseConfig(std::string_view text, std::string& problem) {
     InpOutConfig config;
     while (!text.empty()) {
-        const auto comma = text.find(',');
-        const std::string_view item = trimmed(text.substr(0, comma));
-        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::string_view item = takeItem(text);
         if (item.empty()) {
             continue;
         }

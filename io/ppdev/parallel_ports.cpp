@@ -4,8 +4,8 @@
 // plugged in.
 #include "parallel_ports.h"
 
+#include "settings_list.h"
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -19,6 +19,10 @@
 namespace quillon::ppdev {
 
 namespace {
+
+using settings::parseNumber;
+using settings::takeItem;
+using settings::trimmed;
 
 int systemOpen(const char* path, int flags) {
     return ::open(path, flags);
@@ -89,15 +93,6 @@ std::string explain(const PortSystem& system, const std::string& path, std::stri
     return device + ": " + std::string(what) + " failed: " + std::strerror(error);
 }
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 // "parport" and a number: a ppdev device in /dev.
 bool isDeviceName(std::string_view name) {
     constexpr std::string_view prefix = "parport";
@@ -126,9 +121,7 @@ std::optional<PortConfig> parseConfig(std::string_view text, std::string& proble
         return std::nullopt;
     };
     while (!text.empty()) {
-        const auto comma = text.find(',');
-        const std::string_view item = trimmed(text.substr(0, comma));
-        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::string_view item = takeItem(text);
         if (item.empty()) {
             continue;
         }
@@ -150,10 +143,7 @@ std::optional<PortConfig> parseConfig(std::string_view text, std::string& proble
         }
         const std::string_view value = trimmed(item.substr(equals + 1));
         uint32_t micros = 0;
-        const auto [end, error] =
-            std::from_chars(value.data(), value.data() + value.size(), micros);
-        if (value.empty() || error != std::errc{} || end != value.data() + value.size() ||
-            micros > longestHold) {
+        if (!parseNumber(value, micros) || micros > longestHold) {
             return bad(item, "needs microseconds from 0 to " + std::to_string(longestHold) +
                                  ", such as hold=5");
         }

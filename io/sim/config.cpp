@@ -2,6 +2,7 @@
 // Reading the board's configuration from the QUILLON_SIM_* variables.
 #include "sim/config.h"
 
+#include "settings_list.h"
 #include <array>
 #include <charconv>
 #include <cstdlib>
@@ -10,14 +11,7 @@ namespace quillon::sim {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
+using settings::takeItem;
 
 // A byte address in decimal or with a 0x prefix in hex; nothing for any other text.
 bool parseAddress(std::string_view text, uint32_t& address) {
@@ -71,9 +65,7 @@ const char* variable(const char* name) {
 Faults parseFaults(std::string_view list, Problems& problems) {
     Faults faults;
     while (!list.empty()) {
-        const auto comma = list.find(',');
-        const std::string_view item = trimmed(list.substr(0, comma));
-        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+        const std::string_view item = takeItem(list);
         if (item.empty()) {
             continue;
         }

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Reading the io libraries' settings: the comma lists of their QUILLON_* variables and the
+// "name = value" lines of the simulator's state files.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
+namespace quillon::settings {
+
+// The text without the spaces and tabs around it.
+[[nodiscard]] inline std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// The list's first item, trimmed ("" for an empty one), taken off the front of the list.
+[[nodiscard]] inline std::string_view takeItem(std::string_view& list) {
+    const auto comma = list.find(',');
+    const std::string_view item = trimmed(list.substr(0, comma));
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+    return item;
+}
+
+// A whole decimal number: false for empty text, any other character or a number too big.
+[[nodiscard]] inline bool parseNumber(std::string_view text, uint32_t& number) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
+}
+
+} // namespace quillon::settings
