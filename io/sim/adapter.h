@@ -41,6 +41,8 @@ class Adapter {
     void writeData(uint8_t value);
     [[nodiscard]] uint8_t data() const { return data_; }
     [[nodiscard]] uint8_t status();
+    // The RESET level the target was last given.
+    [[nodiscard]] bool resetHigh() const { return resetHigh_; }
 
     // The target's RESET level for these latches.
     [[nodiscard]] static bool resetHigh(bool plugged, uint8_t data);

@@ -23,8 +23,8 @@ Part chosenPart(const Config& config, Problems& problems) {
     return knownParts()[0];
 }
 
-std::unique_ptr<Target> makeTarget(const Config& config, const Clock& clock, Trace& trace,
-                                   Problems& problems) {
+std::unique_ptr<SimulatedTarget> makeTarget(const Config& config, const Clock& clock, Trace& trace,
+                                            Problems& problems) {
     Part part = chosenPart(config, problems);
     Chip chip = Chip::fresh(part);
     std::unique_ptr<StateFiles> files;
@@ -39,8 +39,8 @@ std::unique_ptr<Target> makeTarget(const Config& config, const Clock& clock, Tra
         }
     }
     const bool resetHigh = Adapter::resetHigh(!config.faults.noAdapter, 0);
-    return std::make_unique<Target>(std::move(part), std::move(chip), config.faults, clock, trace,
-                                    std::move(files), resetHigh);
+    return std::make_unique<SimulatedTarget>(std::move(part), std::move(chip), config.faults, clock,
+                                             trace, std::move(files), resetHigh);
 }
 
 } // namespace

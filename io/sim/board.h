@@ -26,7 +26,7 @@
 #include "sim/clock.h"
 #include "sim/config.h"
 #include "sim/parts.h"
-#include "sim/target.h"
+#include "sim/simulated_target.h"
 #include "sim/trace.h"
 
 namespace quillon::sim {
@@ -71,14 +71,17 @@ class Board {
     [[nodiscard]] Chip& chip() { return target_->chip(); }
     [[nodiscard]] const Chip& chip() const { return target_->chip(); }
     [[nodiscard]] bool busy() const { return target_->busy(); }
-    [[nodiscard]] bool programmingEnabled() const { return target_->programmingEnabled(); }
+    // True while RESET is low and Programming Enable was accepted since the last reset.
+    [[nodiscard]] bool programmingEnabled() const {
+        return target_->enabled() && !adapter_.resetHigh();
+    }
     // The trace lines, when Config::keepTrace was set.
     [[nodiscard]] const std::vector<std::string>& traceLines() const { return trace_.lines(); }
 
   private:
     Problems problems_;
     Trace trace_;
-    std::unique_ptr<Target> target_;
+    std::unique_ptr<SimulatedTarget> target_;
     Adapter adapter_;
 };
 

@@ -15,7 +15,7 @@
 #include "gpio_adapter.h"
 #include "sim/clock.h"
 #include "sim/config.h"
-#include "sim/target.h"
+#include "sim/simulated_target.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ class WiredChip {
         const sim::Config config = sim::configFromEnvironment(problems_);
         sim::Part part = sim::findPart(config.device).value_or(sim::knownParts()[0]);
         sim::Chip chip = sim::Chip::fresh(part);
-        target_ = std::make_unique<sim::Target>(std::move(part), std::move(chip), config.faults,
-                                                clock_, trace_, nullptr, true);
+        target_ = std::make_unique<sim::SimulatedTarget>(
+            std::move(part), std::move(chip), config.faults, clock_, trace_, nullptr, true);
         for (const std::string& problem : problems_) {
             std::fprintf(stderr, "fake GPIO chip: %s\n", problem.c_str());
         }
@@ -140,7 +140,7 @@ class WiredChip {
     sim::Problems problems_;
     sim::SteadyClock clock_; // the program waits in real time, as with the real library
     sim::Trace trace_;
-    std::unique_ptr<sim::Target> target_;
+    std::unique_ptr<sim::SimulatedTarget> target_;
     std::vector<uint32_t> offsets_;
     std::vector<bool> output_, value_;
     bool resetHigh_ = true;
