@@ -7,7 +7,7 @@
 # corpus is a fresh folder removed afterwards, so that the run starts from the seeds alone and
 # its time goes to fuzzing rather than to replaying what long runs collected.
 set -euo pipefail
-build=$1 name=$2 seconds=$3
+build=$(cd -- "$1" && pwd) name=$2 seconds=$3 # absolute: the interpreter fuzzer changes folder
 shift 3
 here=$(cd -- "$(dirname -- "$0")" && pwd)
 binary=$build/${name}_fuzz
