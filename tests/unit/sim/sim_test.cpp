@@ -101,11 +101,11 @@ TEST(SimBoard, AnswersAsTheDataSheetsPartWould) {
               "ac800000 w9000 58000000:ff a0000000:33"},
              // Page offsets wrap at the page size, word addresses at the flash size.
              {"ATmega48", "",
-              "ac530000:53 40002312 48000334 4c080000 w4500 20000300:12 28080300:34"},
-             {"ATmega16", "", "ac530000:53 40004312 48000334 4c200000 w4500 20000300:12"},
+              "ac530000:53 40002312 48000334 4c080500 w4500 20000300:12 28080300:34"},
+             {"ATmega16", "",
+              "ac530000:53 40006312 48002334 4c200000 w4500 20002300:12 28002300:34"},
              {"ATmega2560", "",
-              "ac530000:53 4d000200 40008312 4c000000 w4500 20000300:12 "
-              "4d000100 20000300:ff"},
+              "ac530000:53 4d000200 4000c312 4c000000 w4500 20004300:12 4d000100 20004300:ff"},
              {"ATmega2560", "",
               "ac530000:53 4d000100 40000312 4c000000 w4500 20000300:12 "
               "4d000000 20000300:ff"},
@@ -155,16 +155,13 @@ TEST(SimBoard, TracesResetsAndInstructionsWithTheirTimeAndTheBusyOnes) {
 TEST(SimBoard, EveryChangeReachesTheStateFolderAndANewBoardStartsFromIt) {
     const fs::path folder = fs::temp_directory_path() / ("quillon-sim-" + std::to_string(getpid()));
     fs::remove_all(folder);
-    run({"ATmega48", "",
-         "ac530000:53 c000ff56 w3600 aca000e2 w4500 40000000 4c002000 w4500 "
-         "ace000fe"},
+    run({"ATmega48", "", "ac530000:53 c000ff56 w3600 40000000 4c002000 w4500 aca000e2"},
         folder.string());
     std::ostringstream fuses, flash;
     fuses << std::ifstream(folder / "fuses.txt").rdbuf();
     flash << std::ifstream(folder / "flash.bin").rdbuf();
-    EXPECT_EQ(fuses.str(), "low=e2\nhigh=df\nextended=ff\nlock=fe\ncalibration=a7\n");
+    EXPECT_EQ(fuses.str(), "low=e2\nhigh=df\nextended=ff\nlock=ff\ncalibration=a7\n");
     EXPECT_EQ(flash.str().substr(63, 3), std::string("\xFF\x00\xFF", 3));
-    run({"ATmega48", "", "ac530000:53 a000ff00:56 50000000:e2 58000000:fe 20002000:00"},
-        folder.string());
+    run({"ATmega48", "", "ac530000:53 a000ff00:56 50000000:e2 20002000:00"}, folder.string());
     fs::remove_all(folder);
 }
