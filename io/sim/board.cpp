@@ -16,10 +16,10 @@ Part chosenPart(const Config& config, Problems& problems) {
     for (const Part& part : knownParts()) {
         names += (names.empty() ? "" : ", ") + part.name;
     }
-    problems.push_back("QUILLON_SIM_DEVICE: unknown device '" + config.device + "' (give one of " +
-                       names +
-                       ", or six hex digits of a signature such as 1e9407); simulating "
-                       "an ATmega16");
+    problems.push_back({Setting::device, "unknown device '" + config.device + "' (give one of " +
+                                             names +
+                                             ", or six hex digits of a signature such as "
+                                             "1e9407); simulating an ATmega16"});
     return knownParts()[0];
 }
 
@@ -33,9 +33,10 @@ std::unique_ptr<SimulatedTarget> makeTarget(const Config& config, const Clock& c
     }
     for (const uint32_t address : config.faults.stuckFlashBytes) {
         if (address >= part.flashBytes) {
-            problems.push_back("QUILLON_SIM_FAULTS: stuck=" + std::to_string(address) +
-                               " is outside the " + std::to_string(part.flashBytes) +
-                               " flash bytes of the " + part.name + "; ignoring it");
+            problems.push_back(
+                {Setting::faults, "stuck=" + std::to_string(address) + " is outside the " +
+                                      std::to_string(part.flashBytes) + " flash bytes of the " +
+                                      part.name + "; ignoring it"});
         }
     }
     const bool resetHigh = Adapter::resetHigh(!config.faults.noAdapter, 0);

@@ -46,17 +46,17 @@ bool countFault(std::string_view item, Faults& faults, Problems& problems) {
         if (parseAddress(item.substr(named.name.size()), count) && count > 0) {
             faults.*named.member = count;
         } else {
-            problems.push_back("QUILLON_SIM_FAULTS: '" + std::string(item) +
-                               "' needs a count from 1 on, such as " + std::string(named.name) +
-                               "40; ignoring it");
+            problems.push_back({Setting::faults, "'" + std::string(item) +
+                                                     "' needs a count from 1 on, such as " +
+                                                     std::string(named.name) + "40; ignoring it"});
         }
         return true;
     }
     return false;
 }
 
-const char* variable(const char* name) {
-    const char* value = std::getenv(name);
+const char* variable(Setting setting) {
+    const char* value = std::getenv(variableOf(setting));
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
@@ -82,31 +82,48 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             if (parseAddress(item.substr(6), address)) {
                 faults.stuckFlashBytes.push_back(address);
             } else {
-                problems.push_back("QUILLON_SIM_FAULTS: '" + std::string(item) +
-                                   "' needs a flash byte address in decimal or 0x hex, such as "
-                                   "stuck=0x100; ignoring it");
+                problems.push_back({Setting::faults, "'" + std::string(item) +
+                                                         "' needs a flash byte address in "
+                                                         "decimal or 0x hex, such as "
+                                                         "stuck=0x100; ignoring it"});
             }
         } else if (!countFault(item, faults, problems)) {
-            problems.push_back("QUILLON_SIM_FAULTS: unknown fault '" + std::string(item) +
-                               "' (known: no-adapter, no-target, stuck=ADDR, slow, miso-low, "
-                               "mute-after=N, drop-page=N, power-loss=N); ignoring it");
+            problems.push_back(
+                {Setting::faults, "unknown fault '" + std::string(item) +
+                                      "' (known: no-adapter, no-target, stuck=ADDR, slow, "
+                                      "miso-low, mute-after=N, drop-page=N, power-loss=N); "
+                                      "ignoring it"});
         }
     }
     return faults;
 }
 
+const char* variableOf(Setting setting) {
+    switch (setting) {
+    case Setting::device:
+        return "QUILLON_SIM_DEVICE";
+    case Setting::stateDir:
+        return "QUILLON_SIM_STATE";
+    case Setting::faults:
+        return "QUILLON_SIM_FAULTS";
+    case Setting::traceFile:
+        break;
+    }
+    return "QUILLON_SIM_TRACE";
+}
+
 Config configFromEnvironment(Problems& problems) {
     Config config;
-    if (const char* device = variable("QUILLON_SIM_DEVICE")) {
+    if (const char* device = variable(Setting::device)) {
         config.device = device;
     }
-    if (const char* state = variable("QUILLON_SIM_STATE")) {
+    if (const char* state = variable(Setting::stateDir)) {
         config.stateDir = state;
     }
-    if (const char* faults = variable("QUILLON_SIM_FAULTS")) {
+    if (const char* faults = variable(Setting::faults)) {
         config.faults = parseFaults(faults, problems);
     }
-    if (const char* trace = variable("QUILLON_SIM_TRACE")) {
+    if (const char* trace = variable(Setting::traceFile)) {
         config.traceFile = trace;
     }
     return config;

@@ -31,9 +31,16 @@ struct Config {
     bool keepTrace = false; // also keep the trace lines in memory (Board::traceLines)
 };
 
-// Problems found while setting a board up, one line each, meant for standard error. Each one
-// says what was wrong and what the simulator does instead.
-using Problems = std::vector<std::string>;
+// The setting of a Config a problem concerns; the io library names it by its variable.
+enum class Setting { device, stateDir, faults, traceFile };
+
+// A problem found while setting a board up: what was wrong and what the simulator does instead,
+// one line.
+struct Problem {
+    Setting setting;
+    std::string text;
+};
+using Problems = std::vector<Problem>;
 
 // Parses a comma list such as "no-target,stuck=0x100,slow". Unknown names and bad addresses are
 // reported and left out.
@@ -41,5 +48,8 @@ using Problems = std::vector<std::string>;
 
 // The configuration the QUILLON_SIM_* variables give; unset variables keep the defaults above.
 [[nodiscard]] Config configFromEnvironment(Problems& problems);
+
+// The variable that gives a setting: "QUILLON_SIM_DEVICE" for Setting::device.
+[[nodiscard]] const char* variableOf(Setting setting);
 
 } // namespace quillon::sim

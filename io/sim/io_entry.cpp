@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The io library's thirteen entry points over one simulated board. The board is made from the
 // QUILLON_SIM_* variables when the library is loaded; whatever it can't use is reported on
-// standard error, one line each, and replaced by something safe.
+// standard error, one line each naming its variable, and replaced by something safe.
 #include <cstdio>
 #include <memory>
 
@@ -20,8 +20,9 @@ std::unique_ptr<Board> loadBoard() {
     const quillon::sim::Config config = quillon::sim::configFromEnvironment(problems);
     auto board = std::make_unique<Board>(config, realTime);
     problems.insert(problems.end(), board->problems().begin(), board->problems().end());
-    for (const std::string& problem : problems) {
-        std::fprintf(stderr, "quillon-sim: %s\n", problem.c_str());
+    for (const quillon::sim::Problem& problem : problems) {
+        std::fprintf(stderr, "quillon-sim: %s: %s\n", quillon::sim::variableOf(problem.setting),
+                     problem.text.c_str());
     }
     return board;
 }

@@ -46,18 +46,20 @@ Loaded loadMemory(const fs::path& path, const Part& part, std::vector<uint8_t>& 
     }
     const auto size = fs::file_size(path, error);
     if (error || size != memory.size()) {
-        problems.push_back("QUILLON_SIM_STATE: " + path.string() + " holds " +
-                           (error ? std::string("an unreadable number of") : std::to_string(size)) +
-                           " bytes but the " + part.name + " has " + std::to_string(memory.size()) +
-                           "; keeping this chip in memory only (give an empty folder for a new "
-                           "chip)");
+        problems.push_back(
+            {Setting::stateDir,
+             path.string() + " holds " +
+                 (error ? std::string("an unreadable number of") : std::to_string(size)) +
+                 " bytes but the " + part.name + " has " + std::to_string(memory.size()) +
+                 "; keeping this chip in memory only (give an empty folder for a new "
+                 "chip)"});
         return Loaded::unusable;
     }
     std::ifstream in(path, std::ios::binary);
     in.read(reinterpret_cast<char*>(memory.data()), static_cast<std::streamsize>(memory.size()));
     if (!in) {
-        problems.push_back("QUILLON_SIM_STATE: can't read " + path.string() +
-                           "; keeping this chip in memory only");
+        problems.push_back({Setting::stateDir,
+                            "can't read " + path.string() + "; keeping this chip in memory only"});
         return Loaded::unusable;
     }
     return Loaded::loaded;
@@ -100,10 +102,11 @@ bool loadFuses(const fs::path& path, const Part& part, Chip& chip, Problems& pro
                         : name == "calibration" ? chip.calibration.data()
                                                 : nullptr;
         if (cell == nullptr || !goodValue) {
-            problems.push_back("QUILLON_SIM_STATE: " + path.string() + ": can't use the line '" +
-                               std::string(text) +
-                               "' (expected low=, high=, extended=, lock= or calibration= with "
-                               "a hex byte such as e1); keeping the factory value");
+            problems.push_back(
+                {Setting::stateDir,
+                 path.string() + ": can't use the line '" + std::string(text) +
+                     "' (expected low=, high=, extended=, lock= or calibration= with "
+                     "a hex byte such as e1); keeping the factory value"});
             continue;
         }
         *cell = static_cast<uint8_t>(byte);
@@ -123,8 +126,9 @@ std::unique_ptr<StateFiles> StateFiles::open(const std::string& folder, const Pa
     std::error_code error;
     fs::create_directories(dir, error);
     if (error || !fs::is_directory(dir, error)) {
-        problems.push_back("QUILLON_SIM_STATE: can't use the folder " + folder + " (" +
-                           error.message() + "); keeping the chip in memory only");
+        problems.push_back({Setting::stateDir, "can't use the folder " + folder + " (" +
+                                                   error.message() +
+                                                   "); keeping the chip in memory only"});
         return nullptr;
     }
     Chip loaded = Chip::fresh(part);
@@ -147,8 +151,8 @@ std::unique_ptr<StateFiles> StateFiles::open(const std::string& folder, const Pa
         !writeMissing(!hadFuses, fuseFile, fuseText(loaded)) ||
         !(files->flash_.open(dir / flashFile, mode), files->flash_.is_open()) ||
         !(files->eeprom_.open(dir / eepromFile, mode), files->eeprom_.is_open())) {
-        problems.push_back("QUILLON_SIM_STATE: can't write the chip's files in " + folder +
-                           "; keeping the chip in memory only");
+        problems.push_back({Setting::stateDir, "can't write the chip's files in " + folder +
+                                                   "; keeping the chip in memory only"});
         return nullptr;
     }
     chip = std::move(loaded);

@@ -10,7 +10,8 @@ Trace::Trace(const Clock& clock, const std::string& file, bool keep, Problems& p
     if (!file.empty()) {
         file_.reset(std::fopen(file.c_str(), "w"));
         if (!file_) {
-            problems.push_back("QUILLON_SIM_TRACE: can't write to " + file + "; tracing nothing");
+            problems.push_back(
+                {Setting::traceFile, "can't write to " + file + "; tracing nothing"});
         }
     }
 }

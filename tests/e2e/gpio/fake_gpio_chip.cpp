@@ -33,8 +33,9 @@ class WiredChip {
         sim::Chip chip = sim::Chip::fresh(part);
         target_ = std::make_unique<sim::SimulatedTarget>(
             std::move(part), std::move(chip), config.faults, clock_, trace_, nullptr, true);
-        for (const std::string& problem : problems_) {
-            std::fprintf(stderr, "fake GPIO chip: %s\n", problem.c_str());
+        for (const sim::Problem& problem : problems_) {
+            std::fprintf(stderr, "fake GPIO chip: %s: %s\n", sim::variableOf(problem.setting),
+                         problem.text.c_str());
         }
     }
 

@@ -22,8 +22,9 @@ std::unique_ptr<quillon::sim::Board> loadBoard() {
     quillon::sim::Problems problems;
     const quillon::sim::Config config = quillon::sim::configFromEnvironment(problems);
     auto board = std::make_unique<quillon::sim::Board>(config, realTime);
-    for (const std::string& problem : problems) {
-        std::fprintf(stderr, "stand-in: %s\n", problem.c_str());
+    for (const quillon::sim::Problem& problem : problems) {
+        std::fprintf(stderr, "stand-in: %s: %s\n", quillon::sim::variableOf(problem.setting),
+                     problem.text.c_str());
     }
     return board;
 }
