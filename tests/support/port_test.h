@@ -39,6 +39,16 @@ struct Recorder {
         log += call + (fails ? "! " : " ");
         return fails ? -1 : result;
     }
+
+    // The seams' calls that are alike, answered by the fake that check() plays on: open (on
+    // descriptor 3) and close, a message to the user, and the clock.
+    static inline Recorder* recording = nullptr;
+    static int open(const char* path, int) {
+        return recording->answer(std::string("open:") + path, 3);
+    }
+    static int close(int fd) { return recording->answer("close:" + std::to_string(fd), 0); }
+    static void report(const std::string& message) { recording->messages.push_back(message); }
+    static int64_t clock() { return recording->now += 100; }
 };
 
 struct Row {
@@ -48,7 +58,7 @@ struct Row {
     // reads bit 6 and "379=" the whole port, putting the answer in the log ("=-1 ", "=7f ").
     std::string script, log;
     int64_t hold;        // the shortest time between two changes, in microseconds
-    std::string message; // a part of the one message, or "" for none
+    std::string message; // a part of the one message, or "" for none (each starts "io library: ")
 };
 
 // Each row's script played on the backend that `make` makes for its settings over a fresh
@@ -57,17 +67,17 @@ template <typename Fake, typename Make>
 void check(Fake& fake, const std::vector<Row>& rows, Make make) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.config + " " + row.failing + " " + row.script);
-        fake = Fake{};
-        static_cast<Recorder&>(fake) = {row.failing, row.error};
+        fake = Fake{{row.failing, row.error}};
+        Recorder::recording = &fake;
         {
             auto ports = make(row.config);
             EXPECT_EQ(fake.log, ""); // nothing before the first access
             std::istringstream words(row.script);
             for (std::string word; words >> word;) {
-                unsigned port = 0, value = 0;
+                uint16_t at = 0;
+                unsigned value = 0;
                 char op = 0;
-                const bool given = std::sscanf(word.c_str(), "%x%c%x", &port, &op, &value) == 3;
-                const auto at = static_cast<uint16_t>(port);
+                const bool given = std::sscanf(word.c_str(), "%hx%c%x", &at, &op, &value) == 3;
                 if (op == '+' || op == '-') {
                     ports.setBit(at, value, op == '+');
                 } else if (op == '?') {
@@ -83,9 +93,7 @@ void check(Fake& fake, const std::vector<Row>& rows, Make make) {
         EXPECT_EQ(fake.shortestHold == INT64_MAX ? row.hold : fake.shortestHold / 1000, row.hold);
         EXPECT_EQ(fake.messages.size(), row.message.empty() ? 0U : 1U);
         for (const std::string& said : fake.messages) {
-            EXPECT_TRUE(said.starts_with("io library: ") &&
-                        said.find(row.message) != std::string::npos)
-                << said;
+            EXPECT_NE(said.find(row.message), std::string::npos) << said;
         }
     }
 }

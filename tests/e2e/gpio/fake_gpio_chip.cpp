@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The GPIO io library's system calls answered by the fake chip (fake_gpio_chip.h) on
-// /dev/gpiochip0, its lines wired to a simulated board (QUILLON_SIM_*) as the parallel-port
-// adapter's: SCK to data bit 4, MOSI to bit 5, RESET to bits 6 and 7, MISO from status bit 6; an
-// input switches its buffer half off, and so does an enable line (active low) that isn't low.
-// Linked with the library's own entry points, it makes tests/gpio-fake/libio.so.
+// The GPIO io library's system calls answered by the fake chip (fake_gpio_chip.h), its lines
+// wired to a simulated board (QUILLON_SIM_*) as the parallel-port adapter's: SCK to data bit 4,
+// MOSI to bit 5, RESET to bits 6 and 7, MISO from status bit 6; an input switches its buffer
+// half off, and so does an enable line (active low) that isn't low. Linked with the library's
+// own entry points, it makes tests/gpio-fake/libio.so.
 #include "fake_gpio_chip.h"
 #include "gpio_adapter.h"
 #include "sim/board.h"
 
 namespace {
+
+using quillon::testing::Recorder;
 
 quillon::testing::FakeGpioChip chip;
 const quillon::sim::SteadyClock realTime; // the program waits in real time
@@ -19,11 +21,12 @@ int wiredIoctl(int fd, unsigned long request, void* argument) {
     chip.miso = (board.portIn(quillon::sim::statusPort) & 0x40U) != 0;
     const int result = chip.ioctl(fd, request, argument);
     const std::string line = chip.lines + "00000"; // sck, mosi, reset, miso, enable
-    const unsigned off = line[4] != '0' ? 0x0C : 0;
-    board.portOut(quillon::sim::dataPort,
-                  static_cast<uint8_t>(off | (line[0] == 'i' ? 0x08 : 0) |
-                                       (line[2] == 'i' ? 0x04 : 0) | (line[0] == '1' ? 0x10 : 0) |
-                                       (line[1] == '1' ? 0x20 : 0) | (line[2] == '1' ? 0xC0 : 0)));
+    unsigned data = line[4] != '0' ? 0x0C : 0;
+    for (const auto& [at, high, released] :
+         {std::array{0, 0x10, 0x08}, {1, 0x20, 0}, {2, 0xC0, 0x04}}) {
+        data |= line.at(at) == '1' ? high : line.at(at) == 'i' ? released : 0;
+    }
+    board.portOut(quillon::sim::dataPort, static_cast<uint8_t>(data));
     chip.log.clear();
     return result;
 }
@@ -31,14 +34,9 @@ int wiredIoctl(int fd, unsigned long request, void* argument) {
 } // namespace
 
 const quillon::gpio::GpioSystem& quillon::gpio::librarySystem() {
-    static const GpioSystem system{[](const char* path, int) {
-                                       return errno = ENOENT,
-                                              std::string(path) == "/dev/gpiochip0" ? 3 : -1;
-                                   },
-                                   wiredIoctl,
-                                   [](int) { return 0; },
-                                   [](const char*) { return std::string(); },
-                                   realSystem().report,
-                                   realSystem().nanoseconds};
+    Recorder::recording = &chip;
+    static const GpioSystem system{Recorder::open,      wiredIoctl,
+                                   Recorder::close,     [](const char*) { return std::string(); },
+                                   realSystem().report, realSystem().nanoseconds};
     return system;
 }
