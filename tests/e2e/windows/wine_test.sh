@@ -6,7 +6,8 @@
 # wait ends when a key arrives on standard input. Then the InpOut32 io.dll (inpout/io.dll): without
 # InpOut's DLL, with its driver closed and with a bad QUILLON_INPOUT it says so in one line and
 # quillon finds no adapter; over the stand-in InpOut DLL (standin/) it drives the simulated chip
-# through the same round trip, and with QUILLON_INPOUT=hold=300 no two of its writes come closer.
+# through the same round trip, and with QUILLON_INPOUT=hold=300 its instructions take as long as
+# 300 µs a port write makes them.
 # Usage: wine_test.sh SOURCE_DIR WINDOWS_BUILD_DIR win32|win64
 set -uo pipefail
 source_dir=$1
@@ -155,11 +156,12 @@ for line in "Target ATmega16 responding" "20 bytes written to target" "Read back
     check "InpOut round trip: $line" has "$trip" "$line"
 done
 check "InpOut round trip uploads the same file" cmp -s out.hex ../out.hex
-# The hold time as the stand-in sees it: no two writes closer together than 300 µs.
-inpout_run "hold=300" "" QUILLON_INPOUT=hold=300 QUILLON_STANDIN_GAPS=gaps.txt -- -i
+# The hold time as the simulated chip's trace shows it: each instruction takes 32 bits of at least
+# two SCK changes, every port write held 300 µs, so instructions end at least 19.2 ms apart.
+inpout_run "hold=300" "" QUILLON_INPOUT=hold=300 QUILLON_SIM_TRACE=trace.txt -- -i
 check "hold=300: Target ATmega16 responding" has "$(cat run.out)" "Target ATmega16 responding"
-gap=$(tr -d '\r' <gaps.txt)
-check "hold=300: writes at least 300 µs apart (shortest: $gap)" test "$gap" -ge 300
-
+gap=$(tr -d '\r' <trace.txt | awk 'length($2) == 8 && $2 ~ /^[0-9a-f]+$/ { if (n++ && (min == "" || $1 - t < min)) min = $1 - t; t = $1 }
+    END { print (n > 1 ? min : 0) }')
+check "hold=300: instructions at least 19200 µs apart (shortest: $gap)" test "$gap" -ge 19200
 echo "wine test: $failures failed"
 [[ $failures == 0 ]]
