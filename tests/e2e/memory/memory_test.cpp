@@ -17,8 +17,8 @@ std::string olderEeprom() {
 }
 
 // Small images whose records cross the 64 KiB boundary (and, for the ATmega2560, 128 KiB),
-// with extended linear address records.
-const std::string sparse128 = ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
+// with an extended segment address record (ATmega128) and extended linear ones (ATmega2560).
+const std::string sparse128 = ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000021000EC\n"
                               ":08000000B0B1B2B3B4B5B6B75C\n:010103005AA1\n:00000001FF\n";
 const std::string sparse2560 =
     ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
