@@ -1,121 +1,232 @@
 // SPDX-License-Identifier: MIT
-// A simulated chip kept in a state folder of its own, for end-to-end tests that run the built
-// program on build/sim/libio.so: the folder, the chip's files, a run of the program with the
-// chip's part and faults, and a check that the state files are whole and agree with what the
-// program reads from the chip afterwards. Header-only: include it after program_runner.h.
+// Table-driven end-to-end runs of the built program on the simulated chip (build/sim/libio.so).
+// A case names the part, the arguments (and standard input, faults, files put in its folder
+// first); its expected transcript is the text file expected/<name>.txt next to the test, in
+// sections that each start with a line "--- what":
+//   stdout             the whole standard output (the delay value as N, the case's folder as
+//                      $DIR, tests/data/avr as $DATA)
+//   status             the exit status
+//   file NAME          the file NAME in the case's folder, or "(missing)"
+//   records NAME       an Intel HEX file with each run of erased 16-byte records as one line
+//   flash, eeprom      the chip's memory file: its size, then every 16-byte row not all ff
+//   trace              the instructions the chip received: each kind (first byte, Load Extended
+//                      Address whole, reset edges) with its count, in order of first appearance
+//   last event         the trace's last event
+// Every run must give the chip the time each write needs, as the trace's times show. A section
+// whose text doesn't end in a line end is followed by a line "\ no newline". Setting
+// QUILLON_UPDATE_EXPECTED=1 writes what the program gave into the files instead, which are then
+// to be read through before they are committed.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "image/hex_reader.h"
-#include "image/image.h"
 #include "program_runner.h"
 
 namespace quillon::testing {
 
-inline std::string readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
+inline std::string fileText(const std::filesystem::path& path) {
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
-inline void writeWholeFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+inline const std::string dataDir = QUILLON_SOURCE_DIR "/tests/data/avr";
+
+// A memory file of size bytes that starts with bytes and is erased (0xFF) after them.
+inline std::string erasedAfter(const std::string& bytes, std::size_t size) {
+    return bytes + std::string(size - bytes.size(), '\xFF');
 }
 
-// The bytes an Intel HEX file holds from address 0 to its load length.
-inline std::string hexFileBytes(const std::filesystem::path& path) {
-    const HexLoad load = readHexText(readWholeFile(path), 0xFF);
-    return {ImageBuffer.begin(), ImageBuffer.begin() + load.loadLength};
-}
-
-// bytes without their trailing 0xFF bytes.
-inline std::string withoutErasedTail(const std::string& bytes) {
-    const auto last = bytes.find_last_not_of('\xFF');
-    return last == std::string::npos ? std::string() : bytes.substr(0, last + 1);
-}
-
-class SimulatedChip {
-  public:
-    SimulatedChip(std::string device, int flashBytes, int eepromBytes)
-        : device_(std::move(device)), flashBytes_(flashBytes), eepromBytes_(eepromBytes) {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("quillon-chip-" + std::to_string(getpid()) + "-" + std::to_string(++count_));
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_ / "chip");
-    }
-    ~SimulatedChip() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    SimulatedChip(const SimulatedChip&) = delete;
-    SimulatedChip& operator=(const SimulatedChip&) = delete;
-
-    [[nodiscard]] std::filesystem::path file(const std::string& name) const {
-        return folder_ / name;
-    }
-    [[nodiscard]] std::string flash() const { return readWholeFile(folder_ / "chip/flash.bin"); }
-    [[nodiscard]] std::string eeprom() const { return readWholeFile(folder_ / "chip/eeprom.bin"); }
-    [[nodiscard]] std::string fuses() const { return readWholeFile(folder_ / "chip/fuses.txt"); }
-
-    // Runs the program with these arguments and QUILLON_SIM_FAULTS=faults. The program must
-    // end normally (status 0) within the time limit, whatever the fault.
-    ProgramRun run(const std::vector<std::string>& args, const std::string& faults = "",
-                   std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
-        ProgramOptions options;
-        options.args = args;
-        options.env["LD_LIBRARY_PATH"] =
-            (std::filesystem::path(QUILLON_BUILD_DIR) / "sim").string();
-        options.env["QUILLON_SIM_DEVICE"] = device_;
-        options.env["QUILLON_SIM_STATE"] = (folder_ / "chip").string();
-        options.env["QUILLON_SIM_FAULTS"] = faults;
-        options.env["QUILLON_SIM_TRACE"] = "";
-        options.timeout = timeout;
-        ProgramRun result = runProgram(QUILLON_PROGRAM, options);
-        EXPECT_FALSE(result.timedOut) << result.out;
-        EXPECT_EQ(result.status, 0) << result.out << result.err;
-        EXPECT_EQ(result.err, "");
-        return result;
-    }
-
-    // The state files are whole (memories of the part's sizes, five fuse lines) and say what
-    // the program reads from the chip in a run without faults.
-    void expectConsistent() {
-        const std::string flashBytes = flash();
-        const std::string eepromBytes = eeprom();
-        ASSERT_EQ(flashBytes.size(), static_cast<std::size_t>(flashBytes_));
-        ASSERT_EQ(eepromBytes.size(), static_cast<std::size_t>(eepromBytes_));
-        const std::string fuseText = fuses();
-        for (const char* line : {"low=", "\nhigh=", "\nextended=", "\nlock=", "\ncalibration="}) {
-            EXPECT_NE(fuseText.find(line), std::string::npos) << fuseText;
-        }
-        const std::filesystem::path flashHex = file("consistency-flash.hex");
-        const std::filesystem::path eepromHex = file("consistency-eeprom.hex");
-        const ProgramRun check = run({"-uf" + flashHex.string(), "-ue" + eepromHex.string()});
-        ASSERT_TRUE(std::filesystem::exists(flashHex)) << check.out;
-        // An erased memory uploads whole; anything else up to its last byte that isn't 0xFF.
-        const auto uploaded = [](const std::string& memory) {
-            const std::string trimmed = withoutErasedTail(memory);
-            return trimmed.empty() ? memory : trimmed;
-        };
-        EXPECT_EQ(hexFileBytes(flashHex), uploaded(flashBytes));
-        EXPECT_EQ(hexFileBytes(eepromHex), uploaded(eepromBytes));
-    }
-
-  private:
-    std::string device_;
-    int flashBytes_;
-    int eepromBytes_;
-    std::filesystem::path folder_;
-    static inline int count_ = 0;
+struct ChipCase {
+    std::string name;
+    std::string device;
+    std::string args;                           // separated by spaces
+    std::map<std::string, std::string> files{}; // name in the folder -> contents
+    std::string faults{};
+    std::optional<std::string> input{};
+    std::chrono::milliseconds timeout{120000};
+    int timeoutSignal = SIGKILL;
+    bool terminal = false; // standard error on a terminal, and not checked to be empty
 };
+
+namespace detail {
+
+inline std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+inline std::string dump(const std::string& memory) {
+    std::string text = std::to_string(memory.size()) + " bytes\n";
+    for (std::size_t row = 0; row < memory.size(); row += 16) {
+        const std::string bytes = memory.substr(row, 16);
+        if (bytes.find_first_not_of('\xFF') == std::string::npos) {
+            continue;
+        }
+        std::array<char, 16> line{};
+        std::snprintf(line.data(), line.size(), "%05x:", static_cast<unsigned>(row));
+        text += line.data();
+        for (const char byte : bytes) {
+            std::snprintf(line.data(), line.size(), " %02x", static_cast<unsigned char>(byte));
+            text += line.data();
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+inline std::string records(const std::string& hex) {
+    std::istringstream lines(hex);
+    std::string text;
+    int erased = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() == 43 && line.starts_with(":10") && line.substr(7, 2) == "00" &&
+            line.substr(9, 32) == std::string(32, 'f')) {
+            ++erased;
+            continue;
+        }
+        text += erased > 0 ? "(" + std::to_string(erased) + " erased records)\n" + line + "\n"
+                           : line + "\n";
+        erased = 0;
+    }
+    return text;
+}
+
+struct Event {
+    long long micros;
+    std::string what;
+};
+
+inline std::vector<Event> events(const std::string& trace) {
+    std::istringstream lines(trace);
+    std::vector<Event> all;
+    for (std::string line; std::getline(lines, line);) {
+        all.push_back({std::stoll(line), line.substr(line.find(' ') + 1)});
+    }
+    return all;
+}
+
+// Each write is given its time before the next instruction: the chip's busy time with the
+// program's margin (after the reset pulse, Chip Erase, a page write and an EEPROM byte).
+inline void expectWaits(const std::vector<Event>& all) {
+    const std::array<std::pair<std::string, long long>, 4> waits{
+        {{"reset 0", 30000}, {"ac80", 14000}, {"4c", 9500}, {"c0", 11500}}};
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        for (const auto& [after, micros] : waits) {
+            EXPECT_TRUE(!all[i - 1].what.starts_with(after) ||
+                        (after == "reset 0" && !all[i].what.starts_with("ac53")) ||
+                        all[i].micros - all[i - 1].micros >= micros)
+                << all[i - 1].what << " then " << all[i].what;
+        }
+    }
+}
+
+inline std::string traceCounts(const std::vector<Event>& all) {
+    std::vector<std::pair<std::string, int>> counts;
+    for (const auto& [micros, event] : all) {
+        const std::string kind =
+            event.starts_with("reset") || event.starts_with("4d") || event.ends_with(" busy")
+                ? event
+                : event.substr(0, 2);
+        auto it = std::find_if(counts.begin(), counts.end(),
+                               [&](const auto& count) { return count.first == kind; });
+        it = it != counts.end() ? it : counts.insert(counts.end(), {kind, 0});
+        ++it->second;
+    }
+    std::string text;
+    for (const auto& [kind, count] : counts) {
+        text += kind + " x" + std::to_string(count) + "\n";
+    }
+    return text;
+}
+
+} // namespace detail
+
+// Runs the case in a fresh folder and compares its transcript with expectedDir/<name>.txt.
+inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expectedDir) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quillon-e2e-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "chip");
+    const auto expand = [&](const std::string& text) {
+        return detail::replaced(detail::replaced(text, "$DIR", dir.string()), "$DATA", dataDir);
+    };
+    for (const auto& [name, contents] : c.files) {
+        std::ofstream(dir / name, std::ios::binary) << contents;
+    }
+    ProgramOptions options{{}, {}, c.input, c.timeout, c.timeoutSignal, c.terminal};
+    std::istringstream words(expand(c.args));
+    for (std::string word; words >> word;) {
+        options.args.push_back(word);
+    }
+    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/sim"},
+                   {"QUILLON_SIM_DEVICE", c.device},
+                   {"QUILLON_SIM_STATE", (dir / "chip").string()},
+                   {"QUILLON_SIM_FAULTS", c.faults},
+                   {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()}};
+    const ProgramRun run = runProgram(QUILLON_PROGRAM, options);
+    EXPECT_TRUE(c.terminal || run.err.empty()) << run.err;
+    const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
+    detail::expectWaits(trace);
+
+    const std::string path = expectedDir + "/" + c.name + ".txt";
+    const std::string expected = fileText(path);
+    std::string actual;
+    std::istringstream lines(expected);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("--- ")) {
+            continue;
+        }
+        const std::string what = line.substr(4);
+        const std::string name = what.substr(what.find(' ') + 1);
+        std::string text;
+        if (what == "stdout") {
+            text =
+                detail::replaced(detail::replaced(withoutDelayValue(run.out), dir.string(), "$DIR"),
+                                 dataDir, "$DATA");
+        } else if (what == "status") {
+            text = std::to_string(run.status) + "\n";
+        } else if (what.starts_with("file ") || what.starts_with("records ")) {
+            text = fs::exists(dir / name) ? fileText(dir / name) : "(missing)\n";
+            text = what.starts_with("records ") ? detail::records(text) : text;
+        } else if (what == "flash" || what == "eeprom") {
+            text = detail::dump(fileText(dir / "chip" / (what + ".bin")));
+        } else if (what == "trace") {
+            text = detail::traceCounts(trace);
+        } else if (what == "last event") {
+            text = trace.empty() ? "(none)\n" : trace.back().what + "\n";
+        }
+        actual +=
+            line + "\n" + text + (text.empty() || text.ends_with('\n') ? "" : "\n\\ no newline\n");
+    }
+    if (std::getenv("QUILLON_UPDATE_EXPECTED") != nullptr) {
+        std::ofstream(path, std::ios::binary) << actual;
+    }
+    EXPECT_FALSE(run.timedOut && c.timeoutSignal == SIGKILL) << run.out;
+    EXPECT_EQ(actual, expected) << path;
+    fs::remove_all(dir);
+    return run;
+}
+
+// A parameterised test over a table of cases, each run by expectTranscript.
+struct Transcript : ::testing::TestWithParam<ChipCase> {};
+
+inline std::string caseName(const ::testing::TestParamInfo<ChipCase>& info) {
+    return info.param.name;
+}
 
 } // namespace quillon::testing

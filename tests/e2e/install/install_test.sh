@@ -4,7 +4,8 @@
 # (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the GPIO
 # library with the quillon-gpio launcher, the wiring drawing, and the man page, which man shows
 # without warnings and which names every command; then the same as a Debian package.
-# Usage: install_test.sh BUILD_DIR
+# Usage: install_test.sh BUILD_DIR prefix|package: the installed prefix with its man page, or
+# the package (apart, so that the two can run at the same time).
 set -uo pipefail
 failures=0
 check() { # name, command...
@@ -16,6 +17,7 @@ has() { grep -qF -- "$2" <<<"$1"; } # text, part
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillon-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
+if [[ $2 == prefix ]]; then
 cmake --install "$1" --prefix "$prefix" >/dev/null || exit 1
 
 for file in bin/quillon bin/libio.so lib/quillon/sim/libio.so bin/quillon-sim \
@@ -44,10 +46,11 @@ fi
 ln -s "$prefix/bin/quillon-sim" "$prefix/sim-link"
 out=$("$prefix/sim-link" -i </dev/null 2>&1)
 check "quillon-sim greets the simulated ATmega16" has "$out" 'Processor: ATmega16'
+fi
 
 # The Debian package (what `make package` makes), unpacked into a scratch root: the installed
 # launcher greets the simulated chip from the root's usr/bin; lintian finds no error in it.
-if [[ -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/null; then
+if [[ $2 == package && -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/null; then
     cpack --config "$1/CPackConfig.cmake" -B "$prefix/package" >"$prefix/cpack.txt" 2>&1
     deb=$(echo "$prefix"/package/quillon_*.deb)
     check "package built" test -f "$deb"
@@ -65,7 +68,9 @@ if [[ -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/null; then
 fi
 
 # The man page: man renders it without complaint and names every command word and variable.
-if command -v man >/dev/null; then
+if [[ $2 == package ]]; then
+    : # the man page is checked with the prefix
+elif command -v man >/dev/null; then
     page=$(MANWIDTH=100 man --warnings -l "$prefix/share/man/man1/quillon.1" 2>"$prefix/warn.txt" |
         col -b)
     check "man shows the page" has "$page" 'quillon - program AVR ATmega'

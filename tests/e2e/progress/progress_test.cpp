@@ -1,39 +1,25 @@
 // SPDX-License-Identifier: MIT
-// The progress bar as a user sees it: a flash download on the simulated chip draws and wipes the
-// bar when standard error is a terminal, draws nothing on a pipe, and never touches standard
-// output.
-#include <gtest/gtest.h>
+// The progress bar as a user sees it: a flash download with standard error on a terminal draws
+// the bar there and wipes it, and standard output is what it is on a pipe (expected/; every
+// other end-to-end case checks that nothing reaches standard error on a pipe).
+#include "simulated_chip.h"
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
-#include "program_runner.h"
-
-namespace fs = std::filesystem;
 using namespace quillon::testing;
 
-TEST(Progress, ABarOnATerminalNothingOnAPipeAndStandardOutputUnchanged) {
+TEST(Progress, ABarOnATerminalAndStandardOutputUnchanged) {
     // One byte at the end of half an ATmega16's flash, the rest filled: the page waits of 8 KiB
     // take long enough for the bar to show.
-    const fs::path hex =
-        fs::temp_directory_path() / ("quillon-bar-" + std::to_string(getpid()) + ".hex");
-    std::ofstream(hex) << ":011FFF005A87\n:00000001FF\n";
-    ProgramOptions options;
-    options.args = {"-sf00", "-df" + hex.string()};
-    options.env["LD_LIBRARY_PATH"] = std::string(QUILLON_BUILD_DIR) + "/sim";
-    const ProgramRun piped = runProgram(QUILLON_PROGRAM, options);
-    options.errorOnTerminal = true;
-    const ProgramRun shown = runProgram(QUILLON_PROGRAM, options);
-    fs::remove(hex);
-
-    EXPECT_NE(piped.out.find("Target matches "), std::string::npos) << piped.out;
-    EXPECT_EQ(withoutDelayValue(shown.out), withoutDelayValue(piped.out));
-    EXPECT_EQ(piped.err, "");
-    ASSERT_NE(shown.err.find("\rProgramming flash ["), std::string::npos) << shown.err;
-    EXPECT_NE(shown.err.find("/8192 bytes"), std::string::npos) << shown.err;
+    ChipCase bar{"BarOnATerminal",
+                 "ATmega16",
+                 "-sf00 -df$DIR/half.hex",
+                 {{"half.hex", ":011FFF005A87\n:00000001FF\n"}}};
+    bar.terminal = true;
+    const std::string err =
+        expectTranscript(bar, QUILLON_SOURCE_DIR "/tests/e2e/progress/expected").err;
+    ASSERT_NE(err.find("\rProgramming flash ["), std::string::npos) << err;
+    EXPECT_NE(err.find("/8192 bytes"), std::string::npos) << err;
     // Every bar is wiped: the terminal ends with spaces between two returns.
-    const std::size_t wipe = shown.err.rfind('\r', shown.err.size() - 2);
-    EXPECT_EQ(shown.err.back(), '\r');
-    EXPECT_EQ(shown.err.find_first_not_of(' ', wipe + 1), shown.err.size() - 1);
+    const std::size_t wipe = err.rfind('\r', err.size() - 2);
+    EXPECT_EQ(err.back(), '\r');
+    EXPECT_EQ(err.find_first_not_of(' ', wipe + 1), err.size() - 1);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
 
 #include "program_runner.h"
@@ -45,9 +44,6 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err.rfind(error, 0), 0U) << run.err; // said once, on one line
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), error.empty() ? 0 : 1);
-        int units = 0;
-        EXPECT_EQ(std::sscanf(run.out.c_str(), "Delay parameter for 1 usec is %d\n", &units), 1);
-        EXPECT_GT(units, 0);
     }
     fs::remove_all(lonely);
 }
