@@ -65,6 +65,7 @@ TEST(Commands, TheFirstRowInTableOrderRunsWithoutRegardToCaseAndSettingsLastAsLo
         {"sf", "Fill char=ff\n", false},
         {"sf1", "Fill char=1\n", false},
         {"uE/dev/null", "Read 256 target EEPROM bytes\n" + to + "/dev/null\n", true},
+        {"sf", "Fill char=ff\n", false},
         {"dF" + big,
          "load file length = 4097\nERROR - The image of 4097 bytes is larger than "
          "the 4096-byte flash of the ATmega48: chip not erased" +
@@ -92,10 +93,10 @@ TEST(Commands, TheFirstRowInTableOrderRunsWithoutRegardToCaseAndSettingsLastAsLo
         {"de/dev/null",
          eeprom + verify + "Read 256 target EEPROM bytes\nTarget matches /dev/null\n", true},
         {"GL", "Fuse lock byte ff\n", true},
-        {"pl3c", "", true}, // only every second pl writes, whatever comes between
+        {"pl3e", "", true}, // only every second pl writes, whatever comes between
         {"gl", "Fuse lock byte ff\n", true},
-        {"Pl3c", "Write lock byte 3c\n", true},
-        {"gl", "Fuse lock byte fc\n", true},
+        {"Pl3e", "Write lock byte 3e\n", true},
+        {"gl", "Fuse lock byte fe\n", true},
         {"pl", "", true},
         {"pL", "Lock byte not written: give its value in hexadecimal, as in pl3f\n", true}};
     for (const auto& [word, out, reaches] : words) {
