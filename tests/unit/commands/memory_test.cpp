@@ -12,6 +12,13 @@
 namespace q = quillon;
 using q::testing::Session;
 
+namespace quillon::sim {
+// A part's name in the names of the tests it is a parameter of.
+static void PrintTo(const Part& part, std::ostream* out) {
+    *out << part.name;
+}
+} // namespace quillon::sim
+
 namespace {
 
 // length bytes that neither repeat within 256 KiB nor look erased for long, written to an Intel
