@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Plugs a simulated adapter and ATmega (io/sim) into the programmer's port-library slots for
-// in-process tests: while a SimulatedPort lives, every PortLibrary entry point of src/link/link.h
-// reaches its board, as the shared library sim/libio.so would. The board runs on a virtual clock
-// that only the program's waits (delayMicros) move on, so nothing really waits and every wait
-// the data sheet asks for is still needed. Link the test with quillon_sim and quillon_core and
-// add simulated_port.cpp to its sources.
+// in-process tests: while a SimulatedPort lives, the three entry points the programmer calls
+// (SetPortBit, ClrPortBit, GetPortBit; src/link/link.h) reach its board, as the shared library
+// sim/libio.so would. The board runs on a virtual clock that only the program's waits
+// (delayMicros) move on, so nothing really waits and every wait the data sheet asks for is
+// still needed: an instruction that comes too soon is ignored. Link the test with quillon_sim
+// and quillon_core and add simulated_port.cpp to its sources.
 //
 //     quillon::sim::Config config;
 //     config.device = "ATmega48";
