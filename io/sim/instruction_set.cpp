@@ -28,7 +28,7 @@ InstructionSet::InstructionSet(Part part, Chip chip, const Clock& clock, Trace& 
       eepromPage_(part_.eepromPageBytes, 0xFF) {}
 
 uint8_t InstructionSet::byteIn(unsigned index, uint32_t frame) {
-    uint8_t next = static_cast<uint8_t>(frame); // echo the byte just received
+    auto next = static_cast<uint8_t>(frame); // echo the byte just received
     if (!enabled_) {
         // Until programming is enabled the part only answers Programming Enable, with the 0x53
         // of byte 2 during byte 3, and only when both bytes arrived where it expects them: a

@@ -42,7 +42,9 @@ struct ReferenceReader {
     q::HexLoad read(uint8_t fill) {
         image.fill(fill);
         q::HexLoad load;
-        int32_t length = 0, offset = 0, type = 0;
+        int32_t length = 0;
+        int32_t offset = 0;
+        int32_t type = 0;
         int64_t base = 0;
         while (pos < text.size() && !sawNul) {
             sawNul = text[pos] == '\0';
@@ -53,7 +55,8 @@ struct ReferenceReader {
             offset = field(4).value_or(offset);
             type = field(2).value_or(type);
             if (type == 0x00) {
-                const int64_t start = base + offset, end = start + length;
+                const int64_t start = base + offset;
+                const int64_t end = start + length;
                 if ((length > 0 && start < 0) || end < 0 || end > q::imageBufferBytes) {
                     load.status = q::HexLoadStatus::outsideImage;
                     return load;
@@ -62,15 +65,14 @@ struct ReferenceReader {
                     const auto value = field(2);
                     image[std::size_t(start + i)] = value ? uint8_t(*value & 0xFF) : fill;
                 }
-                (void)field(2);
                 load.loadLength = std::max(load.loadLength, int32_t(end));
             } else if (type == 0x02 || type == 0x04) {
                 const auto value = field(4);
                 const int64_t shifted = (value ? int64_t{*value} : base) << (type == 0x02 ? 4 : 16);
                 base = std::clamp(shifted, -(int64_t{1} << 40), int64_t{1} << 40);
-                (void)field(2);
-            } else if (type == 0x01) {
-                (void)field(2);
+            }
+            if (type == 0x00 || type == 0x01 || type == 0x02 || type == 0x04) {
+                (void)field(2); // the checksum
             }
         }
         if (sawNul) {

@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
@@ -94,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(load.status == q::HexLoadStatus::loaded && load.loadLength == expected,
           "read back with load length " + std::to_string(load.loadLength) + ", written " +
               std::to_string(expected));
-    const auto end = q::ImageBuffer.begin() + expected;
+    auto* const end = q::ImageBuffer.begin() + expected;
     check(std::equal(q::ImageBuffer.begin(), end, q::ReadBackBuffer.begin()),
           "the bytes read back differ from those written");
     check(std::all_of(end, q::ImageBuffer.end(), [fill](uint8_t b) { return b == fill; }),

@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
 
 #include "commands/commands.h"
 #include "commands/dialogue.h"
@@ -97,9 +96,9 @@ void checkVerdict(const std::string& word, const std::string& out, q::sim::Board
     const std::vector<uint8_t>& memory = flash ? board.chip().flash : board.chip().eeprom;
     const auto lastData =
         std::find_if(memory.rbegin(), memory.rend(), [](uint8_t b) { return b != 0xFF; });
-    const auto covered = static_cast<std::size_t>(
+    const auto covered = static_cast<std::ptrdiff_t>(
         flash ? std::max(length, static_cast<long>(memory.rend() - lastData)) : length);
-    check(covered <= memory.size() &&
+    check(covered <= std::ssize(memory) &&
               std::equal(memory.begin(), memory.begin() + covered, q::ImageBuffer.begin()),
           "\"Target matches\" but the chip doesn't hold the image", word, out);
 }
@@ -119,7 +118,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     writeSeed("odd.hex", 5);
     q::ReadBackBuffer.fill(0xFF);
     writeSeed("ff.hex", 100);
-    std::ofstream("empty.hex");
+    std::ofstream("empty.hex").close();
     std::ofstream("prog.bin") << std::string("\x0c\x94\x2a\x00\x0c\x94:10000000", 15);
     return 0;
 }
