@@ -373,10 +373,4 @@ bool ParallelPorts::standardPortReachable() {
     return configured() && ports_[0].claimed();
 }
 
-void ParallelPorts::releaseAll() {
-    for (ParallelPort& port : ports_) {
-        port.release();
-    }
-}
-
 } // namespace quillon::ppdev

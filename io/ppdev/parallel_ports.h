@@ -122,7 +122,6 @@ class ParallelPorts {
     [[nodiscard]] int16_t shiftLeft(uint16_t address, int16_t fill);
     // True when the standard port (0x378, /dev/parport0) can be claimed.
     [[nodiscard]] bool standardPortReachable();
-    void releaseAll();
 
   private:
     struct Location {
