@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (load.status == q::HexLoadStatus::loaded) {
         check(load.loadLength >= 0 && load.loadLength <= q::imageBufferBytes,
               "the load length lies outside the image");
-        for (std::size_t i = static_cast<std::size_t>(load.loadLength); i < q::ImageBuffer.size();
-             ++i) {
+        for (auto i = static_cast<std::size_t>(load.loadLength); i < q::ImageBuffer.size(); ++i) {
             check(q::ImageBuffer[i] == fill, "a byte past the load length is not the fill byte");
         }
     }

@@ -178,7 +178,7 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
                    {"QUILLON_SIM_STATE", (dir / "chip").string()},
                    {"QUILLON_SIM_FAULTS", c.faults},
                    {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()}};
-    const ProgramRun run = runProgram(QUILLON_PROGRAM, options);
+    ProgramRun run = runProgram(QUILLON_PROGRAM, options);
     EXPECT_TRUE(c.terminal || run.err.empty()) << run.err;
     const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
     detail::expectWaits(trace);
@@ -210,8 +210,8 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
         } else if (what == "last event") {
             text = trace.empty() ? "(none)\n" : trace.back().what + "\n";
         }
-        actual +=
-            line + "\n" + text + (text.empty() || text.ends_with('\n') ? "" : "\n\\ no newline\n");
+        actual.append(line).append("\n").append(text);
+        actual.append(text.empty() || text.ends_with('\n') ? "" : "\n\\ no newline\n");
     }
     if (std::getenv("QUILLON_UPDATE_EXPECTED") != nullptr) {
         std::ofstream(path, std::ios::binary) << actual;
@@ -220,6 +220,11 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
     EXPECT_EQ(actual, expected) << path;
     fs::remove_all(dir);
     return run;
+}
+
+// How a case shows in test names and failures: by its name.
+inline void PrintTo(const ChipCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
 // A parameterised test over a table of cases, each run by expectTranscript.

@@ -31,7 +31,7 @@ std::string hexFile(const std::string& name, std::size_t length, std::string& by
         byte = static_cast<char>(value >> 16);
     }
     std::copy(bytes.begin(), bytes.end(), q::ReadBackBuffer.begin());
-    const std::string path = q::testing::scratchFile(name, "");
+    std::string path = q::testing::scratchFile(name, "");
     (void)q::testing::printed([&] {
         (void)q::writeHexFile(path, static_cast<int32_t>(length), q::AddressRecordType::linear);
     });
@@ -53,10 +53,14 @@ TEST_P(EveryPart, TakesImagesAsLargeAsItsMemories) {
     Session s(name);
     EXPECT_EQ(s.greeting, "Target " + name + " responding - default fuses " +
                               (own.contains(name) ? "not set\n" : "set\n"));
-    const std::size_t flashBytes = s.chip().flash.size(), eepromBytes = s.chip().eeprom.size();
-    std::string flash, eeprom;
-    const std::string f = hexFile("f.hex", flashBytes, flash), n = std::to_string(flashBytes);
-    const std::string e = hexFile("e.hex", eepromBytes, eeprom), m = std::to_string(eepromBytes);
+    const std::size_t flashBytes = s.chip().flash.size();
+    const std::size_t eepromBytes = s.chip().eeprom.size();
+    std::string flash;
+    std::string eeprom;
+    const std::string f = hexFile("f.hex", flashBytes, flash);
+    const std::string n = std::to_string(flashBytes);
+    const std::string e = hexFile("e.hex", eepromBytes, eeprom);
+    const std::string m = std::to_string(eepromBytes);
     EXPECT_TRUE(
         s.run("df" + f).ends_with("Read " + n + " target flash bytes\nTarget matches " + f + "\n"));
     EXPECT_TRUE(s.run("de" + e).ends_with("Read " + m + " target EEPROM bytes\nTarget matches " +

@@ -41,13 +41,15 @@ void expectRun(Session& s, const std::string& word, const std::string& out, bool
 TEST(Commands, TheFirstRowInTableOrderRunsWithoutRegardToCaseAndSettingsLastAsLongAsTheyShould) {
     Session s("ATmega48");
     s.chip().flash[0x10] = 0x00;
-    const std::string up = scratchFile("up.hex", ""), big = scratchFile("big.hex", ":0110000000EF");
+    const std::string up = scratchFile("up.hex", "");
+    const std::string big = scratchFile("big.hex", ":0110000000EF");
     const std::string bigEeprom = scratchFile("big.eep", ":0101000000FE");
-    const std::string flash = "Read 4096 target flash bytes\n", to = "Write Flash/EEPROM data to ";
+    const std::string flash = "Read 4096 target flash bytes\n";
+    const std::string to = "Write Flash/EEPROM data to ";
     const std::string erased = "load file length = 0\nErase chip\nProgramming\n0 bytes written "
                                "to target\n";
-    const std::string verify = "Read back target to verify\n", use = ", use a file made for "
-                                                                     "this device\n";
+    const std::string verify = "Read back target to verify\n";
+    const std::string use = ", use a file made for this device\n";
     const std::string eeprom = "load file length = 0\nProgramming\nBytes written to target 0\n";
     const std::vector<std::tuple<std::string, std::string, bool>> words{
         {"GF1x", "Fuse byte 1: 62\n", true}, // the target held since the greeting

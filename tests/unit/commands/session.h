@@ -35,7 +35,7 @@ inline const struct ScratchFolder {
 
 // A file of the scratch folder holding text, by its path.
 inline std::string scratchFile(const std::string& name, const std::string& text) {
-    const std::string path = (scratch.path / name).string();
+    std::string path = (scratch.path / name).string();
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -51,7 +51,7 @@ struct Session {
         resetProcessState();
         greeting = printed(greetTarget);
     }
-    std::string run(const std::string& word) {
+    static std::string run(const std::string& word) {
         return printed([&] { (void)interpretCommand(word); });
     }
     sim::Chip& chip() { return port.board().chip(); }
