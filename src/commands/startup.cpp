@@ -23,7 +23,10 @@ namespace {
 
 // Says why the adapter test could not even reach the port.
 void reportUnusablePortLibrary() {
-    if (PortLibrary.module == nullptr) {
+    if (PortLibrary.module == nullptr && !platform::libraryLoadError().empty()) {
+        std::printf("Port I/O library %s can't be loaded: %s\n", portLibraryName,
+                    platform::libraryLoadError().c_str());
+    } else if (PortLibrary.module == nullptr) {
         std::printf("Port I/O library %s not found (looked for %s)\n", portLibraryName,
                     platform::libraryFileName(portLibraryName).c_str());
     } else if (!PortLibrary.usable()) {
@@ -37,6 +40,7 @@ void reportUnusablePortLibrary() {
 int runProgram(int argc, char** argv) {
     CommandSettings.trimUpload = UploadTrim::trimmed;
     CommandSettings.addressRecordType = AddressRecordType::linear;
+    platform::openStandardStreams();
     platform::watchForInterrupts();
     (void)bindPortLibrary(); // a missing library shows as a missing adapter below
     calibrateDelay();
