@@ -52,7 +52,7 @@ class StreamSource {
 
   private:
     std::FILE* stream_;
-    std::array<char, 16384> block_{};
+    std::array<char, 16384> block_; // filled by fread before it is read
     std::size_t filled_ = 0;
     std::size_t pos_ = 0;
     bool ended_ = false;
