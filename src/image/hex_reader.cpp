@@ -177,7 +177,7 @@ class HexParser {
             }
             r.data[i] = *value;
         }
-        const uint8_t needed = static_cast<uint8_t>(0x100 - sum_);
+        const auto needed = static_cast<uint8_t>(0x100 - sum_);
         const std::optional<uint8_t> checksum = byte(load);
         if (!checksum) {
             return false;

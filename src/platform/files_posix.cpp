@@ -59,7 +59,11 @@ std::string followLinks(const std::string& path) {
             break; // no link (or nothing there): this is the file
         }
         const std::string next(target.data(), static_cast<std::size_t>(length));
-        current = next.front() == '/' ? next : folderOf(current) + "/" + next;
+        if (next.front() == '/') {
+            current = next;
+        } else {
+            current = folderOf(current).append("/").append(next);
+        }
     }
     return current;
 }

@@ -98,12 +98,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The reader of standard output goes away in the middle of a download (its 4096-byte
         // buffer fills while "Erase chip" is printed): the program stops at the next byte it
         // sends, releases the target, says so on standard error and ends with 128 + SIGPIPE.
-        ChipCase{"ReaderOfTheOutputGoesAway", "ATmega16",
-                 "-h -h -h " + mismatchNames + " -df$DATA/blink16.hex", programmed, "",
-                 std::nullopt, std::chrono::milliseconds(120000), SIGKILL, false,
-                 Output::brokenPipe},
+        ChipCase{.name = "ReaderOfTheOutputGoesAway",
+                 .device = "ATmega16",
+                 .args = "-h -h -h " + mismatchNames + " -df$DATA/blink16.hex",
+                 .files = programmed,
+                 .output = Output::brokenPipe},
         // Without a standard output the next file opened would take its descriptor: the chip's
         // memory files, written to by everything printed.
-        ChipCase{"StandardOutputClosed", "ATmega16", "-i -gf -uf$DIR/up.hex", programmed, "",
-                 std::nullopt, std::chrono::milliseconds(120000), SIGKILL, false, Output::closed}),
+        ChipCase{.name = "StandardOutputClosed",
+                 .device = "ATmega16",
+                 .args = "-i -gf -uf$DIR/up.hex",
+                 .files = programmed,
+                 .output = Output::closed}),
     caseName);
