@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A part that takes ten times the data sheet's write times answers 0 while it is busy:
         // the fuse and lock writes are judged once it is ready, and nothing is called locked.
         ChipCase{"SlowChipIsJudgedWhenReady", "ATmega16",
-                 "-pf1e4 -pfae1,d9,ff -gf -de$DATA/blink16_eeprom.hex -pl -plfe -gl", programmed,
+                 "-pf1e4 -pfae1,d9,ff -gf -pl -plfe -gl", programmed,
                  "slow"},
         // A part that hangs right after the greeting reads ff throughout, as if the fuse of ff
         // had been written: the signature says otherwise.

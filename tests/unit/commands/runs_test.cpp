@@ -165,3 +165,19 @@ TEST(Commands, TheDialogueAndAWordTooLongEndWithTheTargetReleased) {
               "Command ignored: longer than 199 characters - use a shorter word or file name\n");
     EXPECT_TRUE(released(s));
 }
+
+// A part ten times slower than the data sheet (its clock stands still but for the program's
+// waits, so it is still busy writing when the read-back begins) reads back as the echo of the
+// instructions, not as its memory: the verification fails, and the signature, read again once the
+// part is ready, shows it still answers.
+TEST(SlowChip, IsNotCalledSilentWhileItIsStillBusy) {
+    q::sim::Faults slow;
+    slow.slow = true;
+    Session s("ATmega16", slow);
+    const std::string file = scratchFile("slow.eep", ":0400000001020304F2\n");
+    const std::string out = s.run("de" + file);
+    EXPECT_NE(out.find("ERROR - Target does not match " + file), std::string::npos) << out;
+    EXPECT_EQ(out.find("stopped answering"), std::string::npos) << out;
+    EXPECT_EQ(s.run("pf1e4"), "Write fuse byte 1: e4\n");
+    EXPECT_EQ(s.chip().lowFuse, 0xE4);
+}
