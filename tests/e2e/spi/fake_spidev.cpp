@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// The SPI io library's system calls answered by the fake spidev and GPIO chip (fake_spidev.h),
+// wired to a simulated board (QUILLON_SIM_*) on the steady clock, as the program waits in real
+// time. QUILLON_TEST_SPIDEV plants a fault: "missing" (no spidev), "denied" (the spidev's
+// permissions), "busy" (the RESET line held by another program) or "fail-transfer=N" (the Nth
+// transfer fails, as when the cable comes off). Linked with the library's own entry points, it
+// makes tests/spi-fake/libio.so.
+#include <cstdlib>
+
+#include "fake_spidev.h"
+#include "spi_programmer.h"
+
+namespace {
+
+using quillon::testing::Recorder;
+
+// Made on first use: the library's programmer asks for the system while the libraries' statics
+// are still being made.
+struct Wired {
+    quillon::sim::SteadyClock realTime;
+    quillon::sim::Problems problems;
+    quillon::sim::Board board{quillon::sim::configFromEnvironment(problems), realTime};
+    // The transfers take no time of their own here; the program's waits are real.
+    quillon::sim::IspWire wire{board, [](std::chrono::microseconds) {}};
+    quillon::testing::FakeSpidev spidev;
+
+    Wired() {
+        spidev.wire = &wire;
+        const char* fault = std::getenv("QUILLON_TEST_SPIDEV");
+        const std::string_view text = fault != nullptr ? fault : "";
+        if (text == "missing" || text == "denied") {
+            spidev.failing = "open:/dev/spidev";
+            spidev.error = text == "missing" ? ENOENT : EACCES;
+        } else if (text == "busy") {
+            spidev.failing = "quillon";
+            spidev.error = EBUSY;
+        } else if (text.starts_with("fail-transfer=")) {
+            spidev.failTransfer = static_cast<unsigned>(std::atoi(fault + text.find('=') + 1));
+        }
+        Recorder::recording = &spidev;
+    }
+};
+
+quillon::testing::FakeSpidev& spidev() {
+    static Wired wired;
+    return wired.spidev;
+}
+
+int wiredIoctl(int fd, unsigned long request, void* argument) {
+    const int result = spidev().ioctl(fd, request, argument);
+    spidev().log.clear();
+    return result;
+}
+
+} // namespace
+
+const quillon::io::LinuxSystem& quillon::spi::librarySystem() {
+    static const io::LinuxSystem system{[](const char* path, int) { return spidev().open(path); },
+                                        wiredIoctl,
+                                        [](int fd) { return spidev().close(fd); },
+                                        [](const char*) { return std::string(); },
+                                        io::realLinuxSystem().report,
+                                        io::realLinuxSystem().nanoseconds,
+                                        io::realLinuxSystem().sleep};
+    return system;
+}
