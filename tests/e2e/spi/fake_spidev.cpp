@@ -14,8 +14,8 @@ namespace {
 
 using quillon::testing::Recorder;
 
-// Made on first use: the library's programmer asks for the system while the libraries' statics
-// are still being made.
+// Made on first use, when the library's programmer asks for the system as it is made, so that it
+// outlives the programmer, which lets the target go when it ends.
 struct Wired {
     quillon::sim::SteadyClock realTime;
     quillon::sim::Problems problems;
@@ -55,6 +55,7 @@ int wiredIoctl(int fd, unsigned long request, void* argument) {
 } // namespace
 
 const quillon::io::LinuxSystem& quillon::spi::librarySystem() {
+    (void)spidev();
     static const io::LinuxSystem system{[](const char* path, int) { return spidev().open(path); },
                                         wiredIoctl,
                                         [](int fd) { return spidev().close(fd); },
