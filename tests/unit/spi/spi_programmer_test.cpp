@@ -12,7 +12,7 @@ namespace q = quillon;
 using q::testing::hex;
 
 q::testing::FakeSpidev fake;
-q::sim::VirtualClock* clock = nullptr;
+q::sim::VirtualClock virtualTime; // shared by the rows, each board starting from its time
 
 constexpr q::io::LinuxSystem fakeSystem{
     [](const char* path, int) { return fake.open(path); },
@@ -20,8 +20,8 @@ constexpr q::io::LinuxSystem fakeSystem{
     [](int fd) { return fake.close(fd); },
     [](const char*) { return std::string("spi"); },
     q::testing::Recorder::report,
-    [] { return static_cast<int64_t>(clock->now().count()); },
-    [](int64_t nanoseconds) { clock->advance(std::chrono::nanoseconds(nanoseconds)); }};
+    [] { return static_cast<int64_t>(virtualTime.now().count()); },
+    [](int64_t nanoseconds) { virtualTime.advance(std::chrono::nanoseconds(nanoseconds)); }};
 
 struct Row {
     std::string name;
@@ -76,7 +76,7 @@ std::string play(q::spi::SpiProgrammer& programmer, const std::string& word) {
         !send({0x4C, 0x00, 0x00, 0x00})) {
         return "page!";
     }
-    clock->advance(std::chrono::microseconds(10500));
+    virtualTime.advance(std::chrono::microseconds(10500));
     for (const uint8_t opcode : {0x28, 0x20}) {
         if (!send({opcode, 0x00, 0x00, 0x00})) {
             return "page!";
@@ -86,10 +86,10 @@ std::string play(q::spi::SpiProgrammer& programmer, const std::string& word) {
     return read;
 }
 
+} // namespace
+
 TEST_P(Spi, ProgramsThroughTheControllerWithResetOnAGpioLine) {
     const Row& row = GetParam();
-    q::sim::VirtualClock time;
-    clock = &time;
     q::sim::Problems problems;
     q::sim::Config config{.device = "ATmega328P",
                           .stateDir = "",
@@ -97,8 +97,8 @@ TEST_P(Spi, ProgramsThroughTheControllerWithResetOnAGpioLine) {
                           .traceFile = "",
                           .keepTrace = false,
                           .clockHz = row.clockHz};
-    q::sim::Board board(config, time);
-    q::sim::IspWire wire(board, [&](std::chrono::microseconds wait) { time.advance(wait); });
+    q::sim::Board board(config, virtualTime);
+    q::sim::IspWire wire(board, [](std::chrono::microseconds wait) { virtualTime.advance(wait); });
     fake = {};
     fake.failing = row.failing;
     fake.error = row.error;
@@ -127,6 +127,8 @@ TEST_P(Spi, ProgramsThroughTheControllerWithResetOnAGpioLine) {
         EXPECT_EQ(fake.log, row.log);
     }
 }
+
+namespace {
 
 const std::string opened = "open:/dev/spidev0.0 mode:0 lsb:0 bits:8 speed:200000 "
                            "open:/dev/gpiochip0 info quillon:25:i close:3 ";
