@@ -24,7 +24,8 @@ constexpr std::array<uint8_t, 4> programmingEnable{0xAC, 0x53, 0x00, 0x00};
 constexpr uint8_t inStep = 0x53;
 // The positive pulse on RESET: at least two cycles of the slowest clock a part runs on (128 kHz).
 constexpr nanoseconds resetPulse = std::chrono::microseconds{100};
-constexpr nanoseconds enableDelay = std::chrono::milliseconds{20};
+// The data sheets ask for 20 ms before Programming Enable; the program waits 30 on the bit level.
+constexpr nanoseconds enableDelay = std::chrono::milliseconds{30};
 // Programming Enable tries at the set speed, each after a RESET pulse, as the data sheets advise
 // for a target that answered out of step.
 constexpr int tries = 2;
