@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Table-driven end-to-end runs of the built program on the simulated chip (build/sim/libio.so).
 // A case names the part, the arguments (and standard input, faults, files put in its folder
-// first); its expected transcript is the text file expected/<name>.txt next to the test, in
-// sections that each start with a line "--- what":
+// first, the io library and its variables); its expected transcript is the text file
+// expected/<name>.txt next to the test, in sections that each start with a line "--- what":
 //   stdout             the whole standard output (the delay value as N, the case's folder as
 //                      $DIR, tests/data/avr as $DATA)
 //   status             the exit status
@@ -59,6 +59,9 @@ struct ChipCase {
     std::chrono::milliseconds timeout{120000};
     int timeoutSignal = SIGKILL;
     bool terminal = false; // standard error on a terminal, and not checked to be empty
+    // The io library's folder in the build, and more variables for it.
+    std::string library = "sim";
+    std::map<std::string, std::string> env{};
 };
 
 namespace detail {
@@ -173,11 +176,12 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
     for (std::string word; words >> word;) {
         options.args.push_back(word);
     }
-    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/sim"},
+    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/" + c.library},
                    {"QUILLON_SIM_DEVICE", c.device},
                    {"QUILLON_SIM_STATE", (dir / "chip").string()},
                    {"QUILLON_SIM_FAULTS", c.faults},
                    {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()}};
+    options.env.insert(c.env.begin(), c.env.end());
     ProgramRun run = runProgram(QUILLON_PROGRAM, options);
     EXPECT_TRUE(c.terminal || run.err.empty()) << run.err;
     const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
