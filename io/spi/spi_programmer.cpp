@@ -190,13 +190,12 @@ bool SpiProgrammer::open() {
     if (fd_ < 0) {
         return failDevice(config_.device, "open", errno);
     }
+    // Mode 0; the mode byte's other bits clear, most significant bit first among them.
     uint8_t mode = SPI_MODE_0;
-    uint8_t lsbFirst = 0;
     uint8_t bits = 8;
     uint32_t speed = config_.speedHz;
     const std::array<uint32_t, 1> line{config_.resetLine};
     const bool ready = setUp(SPI_IOC_WR_MODE, &mode, "setting SPI mode 0") &&
-                       setUp(SPI_IOC_WR_LSB_FIRST, &lsbFirst, "setting the bit order") &&
                        setUp(SPI_IOC_WR_BITS_PER_WORD, &bits, "setting 8-bit words") &&
                        setUp(SPI_IOC_WR_MAX_SPEED_HZ, &speed, "setting the speed") &&
                        // RESET claimed released: the target runs until the program takes it.

@@ -5,7 +5,7 @@
 // RESET line's request descriptor 4. Each transfer is fed to the part through sim::IspWire at
 // the transfer's rate, most significant bit first, and answered with what the part shifted out;
 // RESET follows the requested line: low while it is an output at 0, released otherwise. The log
-// shows each call: "mode:0 lsb:0 bits:8 speed:200000 xfer:ac530000@200000>ffffac53 ".
+// shows each call: "mode:0 bits:8 speed:200000 xfer:ac530000@200000>00005300 ".
 #pragma once
 
 #include <linux/spi/spidev.h>
@@ -21,7 +21,7 @@ struct FakeSpidev : FakeGpioChip {
     sim::IspWire* wire = nullptr; // the part behind the pins
     unsigned failTransfer = 0;    // nonzero: this transfer (1 for the first) fails with EIO
     unsigned transfers = 0;
-    uint8_t mode = 0xFF, lsbFirst = 0xFF, bits = 0;
+    uint8_t mode = 0xFF, bits = 0;
     uint32_t speed = 0;
     char reset = 'i';
     std::set<int> held; // the descriptors open
@@ -58,8 +58,6 @@ struct FakeSpidev : FakeGpioChip {
         switch (request) {
         case SPI_IOC_WR_MODE:
             return setting("mode:", mode);
-        case SPI_IOC_WR_LSB_FIRST:
-            return setting("lsb:", lsbFirst);
         case SPI_IOC_WR_BITS_PER_WORD:
             return setting("bits:", bits);
         case SPI_IOC_WR_MAX_SPEED_HZ:
@@ -103,7 +101,7 @@ struct FakeSpidev : FakeGpioChip {
             return answer(call, -1);
         }
         // Mode 0, most significant bit first, 8-bit words, or the part reads nonsense.
-        const bool understood = mode == SPI_MODE_0 && lsbFirst == 0 && bits == 8 &&
+        const bool understood = mode == SPI_MODE_0 && bits == 8 &&
                                 (message.bits_per_word == 0 || message.bits_per_word == 8);
         if (wire != nullptr) {
             wire->setSckRate(rate);

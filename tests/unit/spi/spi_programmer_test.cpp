@@ -130,7 +130,7 @@ TEST_P(Spi, ProgramsThroughTheControllerWithResetOnAGpioLine) {
 
 namespace {
 
-const std::string opened = "open:/dev/spidev0.0 mode:0 lsb:0 bits:8 speed:200000 "
+const std::string opened = "open:/dev/spidev0.0 mode:0 bits:8 speed:200000 "
                            "open:/dev/gpiochip0 info quillon:25:i close:3 ";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "close:4 close:5 "},
         Row{"OtherDeviceChipAndLine", " device = spidev1.2 ,reset=gpiochip2:17,speed=100000", "", 0,
             1000000, "", "open enable sig", "open 53 1e950f i", "",
-            "open:/dev/spidev1.2 mode:0 lsb:0 bits:8 speed:100000 open:/dev/gpiochip2 info "
+            "open:/dev/spidev1.2 mode:0 bits:8 speed:100000 open:/dev/gpiochip2 info "
             "quillon:17:i close:3 config:0 config:1 config:0 xfer:ac530000@100000>00005300 "
             "xfer:30000000@100000>0030001e xfer:30000100@100000>00300095 "
             "xfer:30000200@100000>0030000f config:i close:4 close:5 "},
