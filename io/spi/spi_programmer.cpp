@@ -118,6 +118,8 @@ SpiProgrammer::~SpiProgrammer() {
 bool SpiProgrammer::fail(const std::string& message) {
     letGo();
     error_ = "io library: " + message;
+    lost_ = resetLost_ ? error_ : lost_;
+    resetLost_ = false;
     return false;
 }
 
@@ -153,6 +155,7 @@ bool SpiProgrammer::failDevice(const std::string& path, const char* what, int er
 }
 
 bool SpiProgrammer::failReset() {
+    resetLost_ = true;
     const io::GpioLines::Failure& failure = reset_.failure();
     const std::string line = "line " + std::to_string(config_.resetLine) + " (RESET)";
     switch (failure.problem) {
@@ -256,7 +259,8 @@ bool SpiProgrammer::enable(uint8_t& echo) {
     error_.clear();
     echo = 0;
     if (!reset_.requested()) {
-        return fail("the programmer is not open");
+        error_ = lost_.empty() ? "io library: the programmer is not open" : lost_;
+        return false;
     }
     // SCK idles low between transfers (mode 0); RESET goes low with it.
     if (!driveReset(false)) {

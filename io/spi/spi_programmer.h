@@ -81,6 +81,8 @@ class SpiProgrammer {
     io::GpioLines reset_;
     bool holding_ = false; // RESET is driven
     std::string error_;
+    bool resetLost_ = false; // the RESET line failed: the next failure's line tells why
+    std::string lost_;       // why the RESET line is gone, said again by later calls
 };
 
 } // namespace quillon::spi

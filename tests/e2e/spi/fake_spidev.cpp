@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The SPI io library's system calls answered by the fake spidev and GPIO chip (fake_spidev.h),
 // wired to a simulated board (QUILLON_SIM_*) on the steady clock, as the program waits in real
-// time. QUILLON_TEST_SPIDEV plants a fault: "missing" (no spidev), "denied" (the spidev's
-// permissions), "busy" (the RESET line held by another program) or "fail-transfer=N" (the Nth
-// transfer fails, as when the cable comes off). Linked with the library's own entry points, it
-// makes tests/spi-fake/libio.so.
+// time. QUILLON_TEST_SPIDEV plants a fault: "CALL=ERRNO", every call the fake logs starting with
+// CALL fails with that errno ("open:/dev/spidev=2": no spidev), or "transfer=N", the Nth transfer
+// and all after it fail with EIO, as when the cable comes off. Linked with the library's own entry
+// points, it makes tests/spi-fake/libio.so.
 #include <cstdlib>
 
 #include "fake_spidev.h"
@@ -27,15 +27,14 @@ struct Wired {
     Wired() {
         spidev.wire = &wire;
         const char* fault = std::getenv("QUILLON_TEST_SPIDEV");
-        const std::string_view text = fault != nullptr ? fault : "";
-        if (text == "missing" || text == "denied") {
-            spidev.failing = "open:/dev/spidev";
-            spidev.error = text == "missing" ? ENOENT : EACCES;
-        } else if (text == "busy") {
-            spidev.failing = "quillon";
-            spidev.error = EBUSY;
-        } else if (text.starts_with("fail-transfer=")) {
-            spidev.failTransfer = static_cast<unsigned>(std::atoi(fault + text.find('=') + 1));
+        const std::string text = fault != nullptr ? fault : "";
+        const auto equals = text.rfind('=');
+        const int number = equals != std::string::npos ? std::atoi(fault + equals + 1) : 0;
+        if (text.starts_with("transfer=")) {
+            spidev.failTransfer = static_cast<unsigned>(number);
+        } else if (number != 0) {
+            spidev.failing = text.substr(0, equals);
+            spidev.error = number;
         }
         Recorder::recording = &spidev;
     }
@@ -58,7 +57,7 @@ const quillon::io::LinuxSystem& quillon::spi::librarySystem() {
     (void)spidev();
     static const io::LinuxSystem system{[](const char* path, int) { return spidev().open(path); },
                                         wiredIoctl,
-                                        [](int fd) { return spidev().close(fd); },
+                                        Recorder::close,
                                         [](const char*) { return std::string(); },
                                         io::realLinuxSystem().report,
                                         io::realLinuxSystem().nanoseconds,

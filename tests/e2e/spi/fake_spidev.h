@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A Raspberry Pi's spidev and GPIO chip as the SPI backend meets them, wired to a simulated
-// board, for its unit test and the end-to-end test's library. The spidev is descriptor 5; the
+// board, for the end-to-end test's library. The spidev (any other device) is descriptor 5; the
 // GPIO chip (fake_gpio_chip.h: 54 lines, line 10 used by "spi0 CS0") is descriptor 3 and the
 // RESET line's request descriptor 4. Each transfer is fed to the part through sim::IspWire at
 // the transfer's rate, most significant bit first, and answered with what the part shifted out;
@@ -9,7 +9,6 @@
 #pragma once
 
 #include <linux/spi/spidev.h>
-#include <set>
 #include <span>
 
 #include "fake_gpio_chip.h"
@@ -24,19 +23,10 @@ struct FakeSpidev : FakeGpioChip {
     uint8_t mode = 0xFF, bits = 0;
     uint32_t speed = 0;
     char reset = 'i';
-    std::set<int> held; // the descriptors open
 
     int open(const char* path) {
-        const int fd = answer(std::string("open:") + path,
-                              std::string_view(path).starts_with("/dev/spidev") ? 5 : 3);
-        held.insert(fd);
-        held.erase(-1);
-        return fd;
-    }
-
-    int close(int fd) {
-        held.erase(fd);
-        return answer("close:" + std::to_string(fd), 0);
+        return answer(std::string("open:") + path,
+                      std::string_view(path).starts_with("/dev/gpiochip") ? 3 : 5);
     }
 
     int ioctl(int fd, unsigned long request, void* argument) {
@@ -44,16 +34,16 @@ struct FakeSpidev : FakeGpioChip {
             const std::string before = lines;
             const int result = FakeGpioChip::ioctl(fd, request, argument);
             lines = result == 0 ? lines : before; // a failed call changes nothing
-            if (result == 0 && request == GPIO_V2_GET_LINE_IOCTL) {
-                held.insert(static_cast<gpio_v2_line_request*>(argument)->fd);
-            }
             wireReset();
             return result;
         }
-        const std::string wrong = fd == 5 ? "" : "(wrong descriptor)";
+        if (fd != 5) {
+            errno = EBADF;
+            return -1;
+        }
         const auto setting = [&](const char* name, auto& member) {
             member = *static_cast<std::remove_reference_t<decltype(member)>*>(argument);
-            return answer(name + std::to_string(member) + wrong, 0);
+            return answer(name + std::to_string(member), 0);
         };
         switch (request) {
         case SPI_IOC_WR_MODE:
@@ -63,7 +53,7 @@ struct FakeSpidev : FakeGpioChip {
         case SPI_IOC_WR_MAX_SPEED_HZ:
             return setting("speed:", speed);
         case SPI_IOC_MESSAGE(1):
-            return transfer(*static_cast<spi_ioc_transfer*>(argument), wrong);
+            return transfer(*static_cast<spi_ioc_transfer*>(argument));
         default:
             return answer("unknown-spi-request", -1);
         }
@@ -82,7 +72,7 @@ struct FakeSpidev : FakeGpioChip {
         reset = now;
     }
 
-    int transfer(const spi_ioc_transfer& message, const std::string& wrong) {
+    int transfer(const spi_ioc_transfer& message) {
         const uint32_t rate = message.speed_hz != 0 ? message.speed_hz : speed;
         // NOLINTNEXTLINE(performance-no-int-to-ptr): the kernel's way of passing buffers
         const std::span out(reinterpret_cast<const uint8_t*>(message.tx_buf), message.len);
@@ -92,7 +82,7 @@ struct FakeSpidev : FakeGpioChip {
         for (const uint8_t byte : out) {
             call += hex(byte);
         }
-        call += "@" + std::to_string(rate) + wrong;
+        call += "@" + std::to_string(rate);
         if (++transfers == failTransfer) {
             error = EIO;
             failing = "xfer";
