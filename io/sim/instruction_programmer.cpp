@@ -16,6 +16,7 @@ constexpr microseconds fullPageWrite{9500};
 constexpr microseconds partPageWrite{10500};
 constexpr microseconds eepromByteWrite{11500};
 constexpr microseconds resetSettle{30000};
+constexpr microseconds lineSettle{10};
 constexpr uint32_t flashBlockBytes = 256; // read back between two progress calls
 
 uint8_t high(uint32_t value) {
@@ -79,6 +80,7 @@ int32_t InstructionProgrammer::release() {
     if (!callGoesThrough()) {
         return IO_FAILED;
     }
+    wire_.wait(lineSettle); // as the lines take to settle before RESET rises
     wire_.release();
     return IO_OK;
 }
