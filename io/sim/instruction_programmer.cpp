@@ -28,8 +28,8 @@ uint8_t low(uint32_t value) {
 
 } // namespace
 
-InstructionProgrammer::InstructionProgrammer(Board& board, IspWire::Wait wait, const Faults& faults)
-    : wire_(board, std::move(wait)), faults_(faults) {}
+InstructionProgrammer::InstructionProgrammer(Board& board, IspWire::Wait wait, Faults faults)
+    : wire_(board, std::move(wait)), faults_(std::move(faults)) {}
 
 bool InstructionProgrammer::callGoesThrough() {
     ++calls_;
