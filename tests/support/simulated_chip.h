@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Table-driven end-to-end runs of the built program on the simulated chip (build/sim/libio.so).
 // A case names the part, the arguments (and standard input, faults, files put in its folder
-// first); its expected transcript is the text file expected/<name>.txt next to the test, in
-// sections that each start with a line "--- what":
+// first, the io library and its variables); its expected transcript is the text file
+// expected/<name>.txt next to the test, in sections that each start with a line "--- what":
 //   stdout             the whole standard output (the delay value as N, the case's folder as
 //                      $DIR, tests/data/avr as $DATA)
 //   stderr             the whole standard error, the same way (without this section standard
@@ -65,6 +65,9 @@ struct ChipCase {
     std::string level{};   // QUILLON_SIM_LEVEL; "instruction": transcripts in expected/instruction
     Output output = Output::captured;
     std::vector<std::string> fifos{}; // FIFOs made in the folder, which nothing writes to
+    // The io library's folder in the build, and more variables for it.
+    std::string library = "sim";
+    std::map<std::string, std::string> env{};
 };
 
 // The cases again, driven through the simulated library's programmer extension.
@@ -191,9 +194,10 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
         options.args.push_back(word);
     }
     options.env = {
-        {"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/sim"},       {"QUILLON_SIM_DEVICE", c.device},
-        {"QUILLON_SIM_STATE", (dir / "chip").string()},      {"QUILLON_SIM_FAULTS", c.faults},
-        {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()}, {"QUILLON_SIM_LEVEL", c.level}};
+        {"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/" + c.library}, {"QUILLON_SIM_DEVICE", c.device},
+        {"QUILLON_SIM_STATE", (dir / "chip").string()},         {"QUILLON_SIM_FAULTS", c.faults},
+        {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()},    {"QUILLON_SIM_LEVEL", c.level}};
+    options.env.insert(c.env.begin(), c.env.end());
     ProgramRun run = runProgram(QUILLON_PROGRAM, options);
     const std::string path =
         expectedDir + (c.level.empty() ? "" : "/" + c.level) + "/" + c.name + ".txt";
