@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # What `cmake --install` puts under the prefix besides the program (src/) and its Linux io
 # library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the GPIO
-# library with its quillon-gpio launcher, the man page and the user's documentation.
+# library with its quillon-gpio launcher, the Arduino library with its quillon-arduino launcher,
+# the man page and the user's documentation.
 if(WIN32)
     return()
 endif()
@@ -35,6 +36,22 @@ if(TARGET io_gpio)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-gpio.in
         ${PROJECT_BINARY_DIR}/install/quillon-gpio @ONLY)
     install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-gpio
+        DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The Arduino library and its launcher, made the same way.
+set(QUILLON_ARDUINO_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillon/arduino)
+if(TARGET io_arduino)
+    install(TARGETS io_arduino LIBRARY DESTINATION ${QUILLON_ARDUINO_LIBDIR})
+    if(IS_ABSOLUTE ${CMAKE_INSTALL_BINDIR} OR IS_ABSOLUTE ${QUILLON_ARDUINO_LIBDIR})
+        set(QUILLON_ARDUINO_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/quillon/arduino)
+    else()
+        file(RELATIVE_PATH relative /${CMAKE_INSTALL_BINDIR} /${QUILLON_ARDUINO_LIBDIR})
+        set(QUILLON_ARDUINO_DIR "$bin/${relative}")
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-arduino.in
+        ${PROJECT_BINARY_DIR}/install/quillon-arduino @ONLY)
+    install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-arduino
         DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
