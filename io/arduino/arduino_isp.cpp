@@ -12,9 +12,9 @@ namespace quillon::arduino {
 
 namespace {
 
-constexpr uint32_t flashBlockBytes = 256;   // PROG_PAGE: the sketch's buffer
-constexpr uint32_t readBlockBytes = 1024;   // READ_PAGE: the sketch streams what it reads
-constexpr uint32_t extendedSpan = 0x20000;  // bytes one extended address byte reaches
+constexpr uint32_t flashBlockBytes = 256;  // PROG_PAGE: the sketch's buffer
+constexpr uint32_t readBlockBytes = 1024;  // READ_PAGE: the sketch streams what it reads
+constexpr uint32_t extendedSpan = 0x20000; // bytes one extended address byte reaches
 constexpr uint8_t signatureFirstByte = 0x1E;
 constexpr uint8_t programmingEnableEcho = 0x53;
 constexpr uint8_t loadExtendedAddress = 0x4D;
@@ -92,15 +92,18 @@ bool ArduinoIsp::command(std::span<const uint8_t> request, std::span<uint8_t> da
     case stk::Outcome::done:
         return true;
     case stk::Outcome::silent:
-        error_ = where + " stopped answering during " + what + "; check the USB cable and "
+        error_ = where + " stopped answering during " + what +
+                 "; check the USB cable and "
                  "that the sketch still runs (reset the Arduino)";
         break;
     case stk::Outcome::noSync:
         error_ = where + " fell out of sync during " + what + " (it answered STK_NOSYNC)";
         break;
     case stk::Outcome::garbled:
-        error_ = where + " answered out of step during " + what + "; is this the ArduinoISP "
-                 "sketch at " + std::to_string(settings_.baud) + " baud?";
+        error_ = where + " answered out of step during " + what +
+                 "; is this the ArduinoISP "
+                 "sketch at " +
+                 std::to_string(settings_.baud) + " baud?";
         break;
     case stk::Outcome::stopped:
         error_ = where + " stopped in the middle of its answer to " + what;
@@ -115,8 +118,7 @@ bool ArduinoIsp::command(std::span<const uint8_t> request, std::span<uint8_t> da
     return false;
 }
 
-bool ArduinoIsp::universal(std::span<const uint8_t, 4> bytes, uint8_t& result,
-                           const char* what) {
+bool ArduinoIsp::universal(std::span<const uint8_t, 4> bytes, uint8_t& result, const char* what) {
     const std::array request{stk::universal, bytes[0], bytes[1], bytes[2], bytes[3]};
     std::array<uint8_t, 1> answer{};
     if (!command(request, answer, what)) {
@@ -218,13 +220,26 @@ bool ArduinoIsp::setDevice(uint32_t pageBytes) {
     // first. The sketch keeps only the page size, the EEPROM and flash sizes and the device
     // code; it checks the EEPROM size only for EEPROM PROG_PAGE, which quillon doesn't send.
     const std::array request{stk::setDevice,
-                             uint8_t{0x86}, uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x01},
-                             uint8_t{0x01}, uint8_t{0x01}, uint8_t{0x01}, uint8_t{0x03},
-                             uint8_t{0xFF}, uint8_t{0xFF}, uint8_t{0xFF}, uint8_t{0xFF},
+                             uint8_t{0x86},
+                             uint8_t{0x00},
+                             uint8_t{0x00},
+                             uint8_t{0x01},
+                             uint8_t{0x01},
+                             uint8_t{0x01},
+                             uint8_t{0x01},
+                             uint8_t{0x03},
+                             uint8_t{0xFF},
+                             uint8_t{0xFF},
+                             uint8_t{0xFF},
+                             uint8_t{0xFF},
                              static_cast<uint8_t>(pageBytes >> 8),
                              static_cast<uint8_t>(pageBytes & 0xFFU),
-                             uint8_t{0x00}, uint8_t{0x00},
-                             uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x00}};
+                             uint8_t{0x00},
+                             uint8_t{0x00},
+                             uint8_t{0x00},
+                             uint8_t{0x00},
+                             uint8_t{0x00},
+                             uint8_t{0x00}};
     if (!command(request, {}, "SET_DEVICE (the page size)")) {
         return false;
     }
@@ -232,15 +247,16 @@ bool ArduinoIsp::setDevice(uint32_t pageBytes) {
     return true;
 }
 
-int32_t ArduinoIsp::writeFlash(uint32_t address, std::span<const uint8_t> data,
-                               uint32_t pageBytes, Progress progress, void* context) {
+int32_t ArduinoIsp::writeFlash(uint32_t address, std::span<const uint8_t> data, uint32_t pageBytes,
+                               Progress progress, void* context) {
     error_.clear();
     if (!link_) {
         return failed("Arduino: the port is not open");
     }
     if (!supportedPage(pageBytes) || data.size() % 2 != 0 || address % 2 != 0) {
         return failed("Arduino: the ArduinoISP sketch writes pages of 32, 64, 128 or 256 bytes "
-                      "in whole words, not " + std::to_string(pageBytes) + "-byte pages");
+                      "in whole words, not " +
+                      std::to_string(pageBytes) + "-byte pages");
     }
     if (!setDevice(pageBytes)) {
         return IO_FAILED;
@@ -295,8 +311,9 @@ int32_t ArduinoIsp::readMemory(int32_t memory, uint32_t address, std::span<uint8
             length += length % 2; // whole words
         }
         const char* what = flash ? "READ_PAGE (reading flash)" : "READ_PAGE (reading EEPROM)";
-        if (!pointTo(at, flash, flash ? "LOAD_ADDRESS (before reading flash)"
-                                      : "LOAD_ADDRESS (before reading EEPROM)")) {
+        if (!pointTo(at, flash,
+                     flash ? "LOAD_ADDRESS (before reading flash)"
+                           : "LOAD_ADDRESS (before reading EEPROM)")) {
             return IO_FAILED;
         }
         const std::array request{stk::readPage, static_cast<uint8_t>(length >> 8),

@@ -87,9 +87,9 @@ class ArduinoIsp {
     std::unique_ptr<stk::Link> link_;
     std::string error_;
     bool programming_ = false;
-    std::optional<uint16_t> here_;       // the sketch's word address, when known
-    uint8_t extendedAddress_ = 0;        // the target's Load Extended Address byte
-    std::optional<uint32_t> pageBytes_;  // the page size the sketch was given
+    std::optional<uint16_t> here_;      // the sketch's word address, when known
+    uint8_t extendedAddress_ = 0;       // the target's Load Extended Address byte
+    std::optional<uint32_t> pageBytes_; // the page size the sketch was given
 };
 
 } // namespace quillon::arduino

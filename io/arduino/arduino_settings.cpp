@@ -9,8 +9,8 @@ ParsedSettings parseSettings(std::string_view list) {
     ParsedSettings parsed;
     auto complain = [&parsed](std::string_view item, std::string_view why) {
         if (parsed.problem.empty()) {
-            parsed.problem = "Arduino: QUILLON_ARDUINO item \"" + std::string(item) + "\" " +
-                             std::string(why);
+            parsed.problem =
+                "Arduino: QUILLON_ARDUINO item \"" + std::string(item) + "\" " + std::string(why);
         }
     };
     while (!list.empty()) {
@@ -20,9 +20,9 @@ ParsedSettings parseSettings(std::string_view list) {
         }
         const auto equals = item.find('=');
         const std::string_view name = settings::trimmed(item.substr(0, equals));
-        const std::string_view value =
-            equals == std::string_view::npos ? std::string_view{}
-                                             : settings::trimmed(item.substr(equals + 1));
+        const std::string_view value = equals == std::string_view::npos
+                                           ? std::string_view{}
+                                           : settings::trimmed(item.substr(equals + 1));
         if (name == "port" && !value.empty()) {
             parsed.settings.port = std::string(value);
         } else if (name == "baud") {

@@ -28,8 +28,8 @@ struct Rate {
 };
 
 constexpr std::array rates{
-    Rate{1200, B1200},     Rate{2400, B2400},     Rate{4800, B4800},    Rate{9600, B9600},
-    Rate{19200, B19200},   Rate{38400, B38400},   Rate{57600, B57600},  Rate{115200, B115200},
+    Rate{1200, B1200},     Rate{2400, B2400},     Rate{4800, B4800},     Rate{9600, B9600},
+    Rate{19200, B19200},   Rate{38400, B38400},   Rate{57600, B57600},   Rate{115200, B115200},
     Rate{230400, B230400}, Rate{460800, B460800}, Rate{500000, B500000}, Rate{1000000, B1000000},
 };
 

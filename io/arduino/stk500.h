@@ -30,12 +30,12 @@ inline constexpr uint8_t progPage = 0x64;      // 'd': length (high first), 'F' 
 inline constexpr uint8_t readPage = 0x74;      // 't': length (high first), 'F' or 'E'
 
 enum class Outcome {
-    done,     // STK_INSYNC, the data, STK_OK
-    silent,   // nothing came back
-    noSync,   // STK_NOSYNC
-    garbled,  // something else than STK_INSYNC first
-    stopped,  // STK_INSYNC, then the answer stopped before its end
-    refused,  // STK_INSYNC and the data, then STK_FAILED or STK_UNKNOWN instead of STK_OK
+    done,    // STK_INSYNC, the data, STK_OK
+    silent,  // nothing came back
+    noSync,  // STK_NOSYNC
+    garbled, // something else than STK_INSYNC first
+    stopped, // STK_INSYNC, then the answer stopped before its end
+    refused, // STK_INSYNC and the data, then STK_FAILED or STK_UNKNOWN instead of STK_OK
 };
 
 class Link {
