@@ -44,8 +44,8 @@ class ComLine final : public SerialLine {
         std::size_t done = 0;
         while (done < data.size()) {
             DWORD got = 0;
-            if (!ReadFile(handle_, data.subspan(done).data(), static_cast<DWORD>(data.size() - done),
-                          &got, nullptr) ||
+            if (!ReadFile(handle_, data.subspan(done).data(),
+                          static_cast<DWORD>(data.size() - done), &got, nullptr) ||
                 got == 0) {
                 break;
             }
@@ -89,8 +89,9 @@ std::string openProblem(const std::string& port, DWORD error) {
                "); name the Arduino's port in QUILLON_ARDUINO=port=...";
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        return "Arduino: " + port + " is in use by another program (a serial monitor?); close it "
-                                    "and try again";
+        return "Arduino: " + port +
+               " is in use by another program (a serial monitor?); close it "
+               "and try again";
     default:
         return "Arduino: can't open " + port + " (Windows error " + std::to_string(error) + ")";
     }
@@ -100,7 +101,7 @@ std::string openProblem(const std::string& port, DWORD error) {
 
 OpenedLine openSerialLine(const std::string& port, uint32_t baud) {
     // "\\.\COM12": the device namespace, which COM10 and up need.
-    const std::string path = port.starts_with("\\\\.\\") ? port : "\\\\.\\" + port;
+    const std::string path = port.starts_with(R"(\\.\)") ? port : R"(\\.\)" + port;
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -128,8 +129,7 @@ OpenedLine openSerialLine(const std::string& port, uint32_t baud) {
     settings.fNull = FALSE;
     settings.fAbortOnError = FALSE;
     if (!SetCommState(handle, &settings) || !line->setTimeouts(Milliseconds{100})) {
-        return {nullptr,
-                "Arduino: " + port + " won't take " + std::to_string(baud) + " baud 8N1"};
+        return {nullptr, "Arduino: " + port + " won't take " + std::to_string(baud) + " baud 8N1"};
     }
     PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
     return {std::move(line), ""};
