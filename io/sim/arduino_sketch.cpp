@@ -116,7 +116,9 @@ void ArduinoSketch::run() {
             statistics_.hostIdle += std::chrono::duration_cast<microseconds>(
                 std::chrono::steady_clock::now() - answered_);
             statistics_.commands.push_back(command);
-            injectNoise_ = ++commandCount_ == faults_.noiseInCommand;
+            counted_ = faults_.onlyCommand == 0 || command == faults_.onlyCommand;
+            commandCount_ += counted_ ? 1 : 0;
+            injectNoise_ = counted_ && commandCount_ == faults_.noiseInCommand;
             buffer_[0] = command;
             avrisp();
             flush();
@@ -178,7 +180,7 @@ void ArduinoSketch::flush() {
     }
     out.insert(out.end(), answer_.begin(), answer_.end());
     answer_.clear();
-    if (commandCount_ == faults_.stopInCommand && !out.empty()) {
+    if (counted_ && commandCount_ == faults_.stopInCommand && !out.empty()) {
         out.resize((out.size() + 1) / 2);
         hung_ = true;
     }

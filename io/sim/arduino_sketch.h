@@ -35,6 +35,7 @@ struct SketchFaults {
                                  // (1 for the first) command byte
     uint32_t stopInCommand = 0;  // nonzero: the answer to this command stops halfway, and the
                                  // sketch answers nothing more
+    uint8_t onlyCommand = 0;     // nonzero: the two counts above count only this command byte
     uint32_t baud = 19200;       // the sketch's rate; a port set otherwise garbles every byte
 };
 
@@ -104,7 +105,8 @@ class ArduinoSketch {
     SketchStatistics statistics_;
     std::chrono::steady_clock::time_point answered_;
     bool hung_ = false;
-    uint32_t commandCount_ = 0;
+    uint32_t commandCount_ = 0; // of the commands the fault counts count
+    bool counted_ = false;      // the command running is one of them
     bool injectNoise_ = false;
     bool streaming_ = false; // inside READ_PAGE, where SPI overlaps the serial output
     std::vector<uint8_t> answer_;
