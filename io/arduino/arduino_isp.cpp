@@ -115,7 +115,23 @@ bool ArduinoIsp::command(std::span<const uint8_t> request, std::span<uint8_t> da
     // Whatever state the sketch is in now, nothing it says can be trusted until the next sync.
     link_->drain(timing_.quiet);
     here_.reset();
+    lost_ = true;
     return false;
+}
+
+bool ArduinoIsp::ready() {
+    if (!link_) {
+        error_ = "Arduino: the port is not open";
+        return false;
+    }
+    if (lost_ && !synchronise()) {
+        error_ = "Arduino on " + settings_.port +
+                 " is still out of step after an earlier failure: press the Arduino's reset "
+                 "button (or unplug and replug it) and run quillon again";
+        return false;
+    }
+    lost_ = false;
+    return true;
 }
 
 bool ArduinoIsp::universal(std::span<const uint8_t, 4> bytes, uint8_t& result, const char* what) {
@@ -131,8 +147,8 @@ bool ArduinoIsp::universal(std::span<const uint8_t, 4> bytes, uint8_t& result, c
 int32_t ArduinoIsp::enable(uint8_t& echo) {
     echo = 0;
     error_.clear();
-    if (!link_) {
-        return failed("Arduino: the port is not open");
+    if (!ready()) {
+        return IO_FAILED;
     }
     if (programming_) { // the sketch would not pulse RESET again otherwise
         const std::array leave{stk::leaveProgMode};
@@ -161,6 +177,9 @@ int32_t ArduinoIsp::release() {
     if (!link_ || !programming_) {
         return IO_OK;
     }
+    if (!ready()) {
+        return IO_FAILED;
+    }
     const std::array leave{stk::leaveProgMode};
     programming_ = false;
     return command(leave, {}, "LEAVE_PROGMODE (releasing the target)") ? IO_OK : IO_FAILED;
@@ -169,8 +188,8 @@ int32_t ArduinoIsp::release() {
 int32_t ArduinoIsp::instruction(std::span<const uint8_t, 4> bytes, std::span<uint8_t, 4> answer) {
     error_.clear();
     std::ranges::fill(answer, 0);
-    if (!link_) {
-        return failed("Arduino: the port is not open");
+    if (!ready()) {
+        return IO_FAILED;
     }
     std::array<char, 48> what{};
     std::snprintf(what.data(), what.size(), "the instruction %02X %02X %02X %02X (universal)",
@@ -250,8 +269,8 @@ bool ArduinoIsp::setDevice(uint32_t pageBytes) {
 int32_t ArduinoIsp::writeFlash(uint32_t address, std::span<const uint8_t> data, uint32_t pageBytes,
                                Progress progress, void* context) {
     error_.clear();
-    if (!link_) {
-        return failed("Arduino: the port is not open");
+    if (!ready()) {
+        return IO_FAILED;
     }
     if (!supportedPage(pageBytes) || data.size() % 2 != 0 || address % 2 != 0) {
         return failed("Arduino: the ArduinoISP sketch writes pages of 32, 64, 128 or 256 bytes "
@@ -292,8 +311,8 @@ int32_t ArduinoIsp::writeFlash(uint32_t address, std::span<const uint8_t> data, 
 int32_t ArduinoIsp::readMemory(int32_t memory, uint32_t address, std::span<uint8_t> data,
                                Progress progress, void* context) {
     error_.clear();
-    if (!link_) {
-        return failed("Arduino: the port is not open");
+    if (!ready()) {
+        return IO_FAILED;
     }
     if (memory != IO_FLASH && memory != IO_EEPROM) {
         return failed("Arduino: no such memory " + std::to_string(memory));

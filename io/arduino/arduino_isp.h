@@ -72,6 +72,8 @@ class ArduinoIsp {
 
   private:
     [[nodiscard]] bool synchronise();
+    // After a command went wrong: back in step before the next one, or IO_FAILED.
+    [[nodiscard]] bool ready();
     // One command; on anything but a full answer error() names `what` and it answers false.
     [[nodiscard]] bool command(std::span<const uint8_t> request, std::span<uint8_t> data,
                                const char* what);
@@ -87,6 +89,7 @@ class ArduinoIsp {
     std::unique_ptr<stk::Link> link_;
     std::string error_;
     bool programming_ = false;
+    bool lost_ = false;                 // a command went wrong; sync again before the next
     std::optional<uint16_t> here_;      // the sketch's word address, when known
     uint8_t extendedAddress_ = 0;       // the target's Load Extended Address byte
     std::optional<uint32_t> pageBytes_; // the page size the sketch was given

@@ -78,7 +78,6 @@ ArduinoSketch::ArduinoSketch(const Config& chip, SketchFaults faults)
     ::cfsetispeed(&settings, speedOf(faults_.baud));
     ::cfsetospeed(&settings, speedOf(faults_.baud));
     ::tcsetattr(slave_, TCSANOW, &settings);
-    answered_ = std::chrono::steady_clock::now();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -113,8 +112,10 @@ void ArduinoSketch::run() {
                 continue;
             }
             const std::scoped_lock lock(mutex_);
-            statistics_.hostIdle += std::chrono::duration_cast<microseconds>(
-                std::chrono::steady_clock::now() - answered_);
+            if (answered_) {
+                statistics_.hostIdle += std::chrono::duration_cast<microseconds>(
+                    std::chrono::steady_clock::now() - *answered_);
+            }
             statistics_.commands.push_back(command);
             counted_ = faults_.onlyCommand == 0 || command == faults_.onlyCommand;
             commandCount_ += counted_ ? 1 : 0;

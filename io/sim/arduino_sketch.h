@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,7 +104,7 @@ class ArduinoSketch {
 
     std::mutex mutex_; // held while a command runs
     SketchStatistics statistics_;
-    std::chrono::steady_clock::time_point answered_;
+    std::optional<std::chrono::steady_clock::time_point> answered_; // the last answer's end
     bool hung_ = false;
     uint32_t commandCount_ = 0; // of the commands the fault counts count
     bool counted_ = false;      // the command running is one of them

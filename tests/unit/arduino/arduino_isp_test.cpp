@@ -187,6 +187,7 @@ struct FaultCase {
     uint32_t baud;
     bool opens;
     const char* error; // part of the line, "" when every step works
+    bool recovers;     // after the failure the next enable gets back in step
 };
 
 class Faults : public testing::TestWithParam<FaultCase> {};
@@ -209,6 +210,9 @@ TEST_P(Faults, TheFirstStepThatFailsSaysWhyInOneLine) {
         error = rig.isp.error();
         EXPECT_EQ(done, std::string(c.error).empty());
         EXPECT_TRUE(!done || back == image);
+        if (!done) {
+            EXPECT_EQ(rig.isp.enable(echo) == IO_OK && echo == 0x53, c.recovers) << rig.isp.error();
+        }
     }
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
@@ -223,24 +227,28 @@ SketchFaults with(void (*change)(SketchFaults&)) {
 INSTANTIATE_TEST_SUITE_P(
     Arduino, Faults,
     testing::Values(
-        FaultCase{"AllWell", {}, 19200, true, ""},
+        FaultCase{"AllWell", {}, 19200, true, "", true},
         FaultCase{"StrayBytesBeforeSync", with([](SketchFaults& f) { f.strayBytes = 7; }), 19200,
-                  true, ""},
+                  true, "", true},
         FaultCase{"NoSketch", with([](SketchFaults& f) { f.mute = true; }), 19200, false,
-                  "not in sync after 6 tries at 19200 baud: load the ArduinoISP sketch"},
-        FaultCase{"WrongBaud", {}, 115200, false, "10 uF capacitor between its RESET and GND"},
+                  "not in sync after 6 tries at 19200 baud: load the ArduinoISP sketch", false},
+        FaultCase{
+            "WrongBaud", {}, 115200, false, "10 uF capacitor between its RESET and GND", false},
         // Commands: GET_SYNC twice, ENTER_PROGMODE, the signature check, SET_DEVICE, ...
         FaultCase{"NoiseInTheSignatureCheck", with([](SketchFaults& f) { f.noiseInCommand = 4; }),
-                  19200, true, "fell out of sync during the signature check"},
+                  19200, true, "fell out of sync during the signature check", true},
         FaultCase{"NoiseInSetDevice", with([](SketchFaults& f) { f.noiseInCommand = 5; }), 19200,
-                  true, "during SET_DEVICE"},
+                  true, "during SET_DEVICE", true},
         FaultCase{"FirstPageWriteStopsHalfway", with([](SketchFaults& f) { f.stopInCommand = 7; }),
                   19200, true,
-                  "stopped in the middle of its answer to PROG_PAGE (writing flash at 0x00000)"},
+                  "stopped in the middle of its answer to PROG_PAGE (writing flash at 0x00000)",
+                  false},
         FaultCase{"ReadBackStopsHalfway", with([](SketchFaults& f) { f.stopInCommand = 10; }),
-                  19200, true, "stopped in the middle of its answer to READ_PAGE (reading flash)"},
+                  19200, true, "stopped in the middle of its answer to READ_PAGE (reading flash)",
+                  false},
         FaultCase{"SignatureCheckStopsHalfway", with([](SketchFaults& f) { f.stopInCommand = 4; }),
-                  19200, true, "stopped in the middle of its answer to the signature check"}),
+                  19200, true, "stopped in the middle of its answer to the signature check",
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arduino, APortThatIsNotThereOrNotASerialPortIsNamed) {
