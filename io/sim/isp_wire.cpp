@@ -58,7 +58,8 @@ uint8_t IspWire::transfer(uint8_t out) {
     for (int bit = 7; bit >= 0; --bit) {
         set(mosi, ((out >> bit) & 1U) != 0);
         set(sck, true);
-        in = static_cast<uint8_t>((in << 1U) | (board_.getPortBit(statusPort, miso) != 0 ? 1U : 0U));
+        in =
+            static_cast<uint8_t>((in << 1U) | (board_.getPortBit(statusPort, miso) != 0 ? 1U : 0U));
         set(sck, false);
     }
     return in;
