@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <utility>
@@ -16,9 +17,10 @@ constexpr uint32_t flashBlockBytes = 256;  // PROG_PAGE: the sketch's buffer
 constexpr uint32_t readBlockBytes = 1024;  // READ_PAGE: the sketch streams what it reads
 constexpr uint32_t extendedSpan = 0x20000; // bytes one extended address byte reaches
 constexpr uint8_t signatureFirstByte = 0x1E;
-constexpr uint8_t programmingEnableEcho = 0x53;
 constexpr uint8_t loadExtendedAddress = 0x4D;
 constexpr std::array<uint8_t, 4> readSignatureByte0{0x30, 0x00, 0x00, 0x00};
+constexpr std::array<uint8_t, 4> pollReady{0xF0, 0x00, 0x00, 0x00}; // bit 0 set while busy
+constexpr uint8_t writeEepromByte = 0xC0;
 
 bool supportedPage(uint32_t pageBytes) {
     return pageBytes == 32 || pageBytes == 64 || pageBytes == 128 || pageBytes == 256;
@@ -168,7 +170,7 @@ int32_t ArduinoIsp::enable(uint8_t& echo) {
     if (!universal(readSignatureByte0, signature, "the signature check (universal 30 00 00 00)")) {
         return IO_FAILED;
     }
-    echo = signature == signatureFirstByte ? programmingEnableEcho : 0;
+    echo = signature == signatureFirstByte ? enableEcho : 0;
     return IO_OK;
 }
 
@@ -352,6 +354,34 @@ int32_t ArduinoIsp::readMemory(int32_t memory, uint32_t address, std::span<uint8
         at += length;
         const uint32_t done = std::min(at, end) - address;
         if (progress != nullptr && progress(done, context) != 0) {
+            return IO_STOPPED;
+        }
+    }
+    return IO_OK;
+}
+
+int32_t ArduinoIsp::writeEeprom(uint32_t address, std::span<const uint8_t> data, Progress progress,
+                                void* context) {
+    error_.clear();
+    if (!ready()) {
+        return IO_FAILED;
+    }
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const auto at = static_cast<uint32_t>(address + i);
+        const std::array<uint8_t, 4> write{writeEepromByte, static_cast<uint8_t>(at >> 8),
+                                           static_cast<uint8_t>(at & 0xFFU), data[i]};
+        uint8_t answer = 0;
+        if (!universal(write, answer, "Write EEPROM (universal C0)")) {
+            return IO_FAILED;
+        }
+        const auto written = std::chrono::steady_clock::now();
+        do {
+            if (!universal(pollReady, answer, "Poll RDY/BSY (universal F0)")) {
+                return IO_FAILED;
+            }
+        } while ((answer & 1U) != 0 &&
+                 std::chrono::steady_clock::now() - written < timing_.eepromWriteLimit);
+        if (progress != nullptr && progress(static_cast<uint32_t>(i + 1), context) != 0) {
             return IO_STOPPED;
         }
     }

@@ -15,6 +15,10 @@
 //   answer, and does nothing when the mode is already on. So the echo is judged from the
 //   signature's first byte (0x1E on every ATmega), and a second enable leaves the mode first.
 // - The universal command answers only the instruction's fourth byte.
+// - Its EEPROM PROG_PAGE waits 45 ms after every byte. EEPROM is written here byte by byte with
+//   universal Write EEPROM instructions instead, each followed by universal Poll RDY/BSY until
+//   the target is done (at 19200 baud the first poll mostly finds it done): about 10 ms a byte
+//   rather than 45.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +34,9 @@
 
 namespace quillon::arduino {
 
+// What enable() gives for the echo when the target answered.
+inline constexpr uint8_t enableEcho = 0x53;
+
 // How long things take: the Arduino's restart after the modem lines' pulse (its boot loader
 // waits for an upload first), the wait for an answer during sync and for each byte of an answer
 // afterwards (a PROG_PAGE answer comes after two page writes).
@@ -40,6 +47,9 @@ struct Timing {
     Milliseconds quiet{60};
     Milliseconds answerGap{1500};
     int syncTries = 10;
+    // How long an EEPROM byte write may keep the target busy at most (the slowest parts take
+    // 9 ms): past that the next write goes even if the target still says busy.
+    Milliseconds eepromWriteLimit{12};
 };
 
 class ArduinoIsp {
@@ -59,6 +69,8 @@ class ArduinoIsp {
                                      uint32_t pageBytes, Progress progress, void* context);
     [[nodiscard]] int32_t readMemory(int32_t memory, uint32_t address, std::span<uint8_t> data,
                                      Progress progress, void* context);
+    [[nodiscard]] int32_t writeEeprom(uint32_t address, std::span<const uint8_t> data,
+                                      Progress progress, void* context);
 
     [[nodiscard]] const std::string& error() const { return error_; }
     // The bytes on the line so far, each way.

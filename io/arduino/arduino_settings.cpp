@@ -25,6 +25,8 @@ ParsedSettings parseSettings(std::string_view list) {
                                            : settings::trimmed(item.substr(equals + 1));
         if (name == "port" && !value.empty()) {
             parsed.settings.port = std::string(value);
+        } else if (name == "port") {
+            complain(item, "names no serial port (port=/dev/ttyUSB0, say)");
         } else if (name == "baud") {
             uint32_t baud = 0;
             if (settings::parseNumber(value, baud) && baud > 0) {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The io library for an Arduino running the ArduinoISP sketch: the programmer extension's entry
-// points (io.h) over an ArduinoIsp, set up from QUILLON_ARDUINO. Programming the EEPROM is left
-// to quillon (no ProgrammerWriteEeprom): the sketch's own EEPROM page writes wait 45 ms per
-// byte, while universal byte writes followed by quillon's own wait take about 16 ms a byte.
+// points (io.h) over an ArduinoIsp, set up from QUILLON_ARDUINO.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -35,9 +34,26 @@ IO_EXPORT int32_t IO_CALL ProgrammerOpen(void) {
     return Programmer.open();
 }
 
+// A target that doesn't answer is no failure of the programmer, so quillon asks for no line on
+// it; the user gets this one, once, on standard error.
+void tellOfSilentTarget() {
+    static bool told = false;
+    if (!told) {
+        told = true;
+        std::fputs(
+            "Arduino: the target doesn't answer the sketch: check the wiring (Arduino pin 10 "
+            "to RESET, 11 to MOSI, 12 to MISO, 13 to SCK, GND to GND), the target's supply, "
+            "and its clock (a part whose fuses select a crystal needs that crystal)\n",
+            stderr);
+    }
+}
+
 IO_EXPORT int32_t IO_CALL ProgrammerEnable(uint8_t* echo) {
     uint8_t answer = 0;
     const int32_t result = Programmer.enable(answer);
+    if (result == IO_OK && answer != quillon::arduino::enableEcho) {
+        tellOfSilentTarget();
+    }
     if (echo != nullptr) {
         *echo = answer;
     }
@@ -63,6 +79,12 @@ IO_EXPORT int32_t IO_CALL ProgrammerReadMemory(int32_t memory, uint32_t address,
                                                uint32_t length, IoProgress progress,
                                                void* context) {
     return Programmer.readMemory(memory, address, std::span(data, length), progress, context);
+}
+
+IO_EXPORT int32_t IO_CALL ProgrammerWriteEeprom(uint32_t address, const uint8_t* data,
+                                                uint32_t length, IoProgress progress,
+                                                void* context) {
+    return Programmer.writeEeprom(address, std::span(data, length), progress, context);
 }
 
 IO_EXPORT const char* IO_CALL ProgrammerError(void) {

@@ -57,8 +57,8 @@ uint8_t garbled(uint8_t byte) {
 
 } // namespace
 
-ArduinoSketch::ArduinoSketch(const Config& chip, SketchFaults faults)
-    : faults_(faults), board_(std::make_unique<Board>(chip, clock_)) {
+ArduinoSketch::ArduinoSketch(const Config& chip, SketchOptions options)
+    : faults_(options), board_(std::make_unique<Board>(chip, clock_)) {
     wire_ = std::make_unique<IspWire>(*board_, [this](microseconds time) { delay(time); });
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
@@ -113,8 +113,10 @@ void ArduinoSketch::run() {
             }
             const std::scoped_lock lock(mutex_);
             if (answered_) {
-                statistics_.hostIdle += std::chrono::duration_cast<microseconds>(
+                const auto gap = std::chrono::duration_cast<microseconds>(
                     std::chrono::steady_clock::now() - *answered_);
+                statistics_.hostIdle += gap;
+                statistics_.idleGaps.push_back(gap);
             }
             statistics_.commands.push_back(command);
             counted_ = faults_.onlyCommand == 0 || command == faults_.onlyCommand;
@@ -147,6 +149,7 @@ uint8_t ArduinoSketch::getch() {
             continue;
         }
         ++statistics_.bytesIn;
+        pace(1);
         return baudMatches() ? byte : garbled(byte);
     }
 }
@@ -181,10 +184,10 @@ void ArduinoSketch::flush() {
     }
     out.insert(out.end(), answer_.begin(), answer_.end());
     answer_.clear();
-    if (counted_ && commandCount_ == faults_.stopInCommand && !out.empty()) {
+    if (stopping()) { // the rest of this answer is lost on the line
         out.resize((out.size() + 1) / 2);
-        hung_ = true;
     }
+    pace(out.size());
     const bool clean = baudMatches();
     for (uint8_t& byte : out) {
         byte = clean ? byte : garbled(byte);
@@ -201,8 +204,26 @@ void ArduinoSketch::flush() {
     answered_ = std::chrono::steady_clock::now();
 }
 
+// On a paced line each byte takes ten bit times: the sketch has a byte only once it has all come
+// in, and an answer is there only once it has all gone out.
+void ArduinoSketch::pace(std::size_t bytes) {
+    if (!faults_.pacedLine || bytes == 0) {
+        return;
+    }
+    const auto byteTime = microseconds{10'000'000 / faults_.baud};
+    lineFree_ = std::max(lineFree_, std::chrono::steady_clock::now()) +
+                byteTime * static_cast<int64_t>(bytes);
+    std::this_thread::sleep_until(lineFree_);
+}
+
+bool ArduinoSketch::stopping() const {
+    return counted_ && commandCount_ == faults_.stopInCommand;
+}
+
 void ArduinoSketch::delay(microseconds time) {
-    flush();
+    if (!stopping()) {
+        flush();
+    }
     std::this_thread::sleep_for(time);
     statistics_.sketchWaits += time;
 }

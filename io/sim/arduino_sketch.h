@@ -7,9 +7,10 @@
 // byte, its universal command answering one byte, its STK_NOSYNC when a command doesn't end in
 // CRC_EOP, its programming mode entered without looking at the target's echo.
 //
-// Time is real (the board runs on a SteadyClock); the sketch's own waits are slept, the line
-// itself takes no time. statistics() tells what the line carried and what the sketch waited, so
-// a benchmark can tell what the same work takes at a given baud rate.
+// Time is real (the board runs on a SteadyClock); the sketch's own waits are slept, and the line
+// takes no time unless it is paced. statistics() tells what the line carried, what the sketch
+// waited and how long the programmer left the line idle, so a benchmark can tell what the same
+// work takes at a given baud rate.
 #pragma once
 
 #include <atomic>
@@ -29,13 +30,16 @@
 
 namespace quillon::sim {
 
-struct SketchFaults {
+// The faults to show, and whether the line keeps to the baud rate.
+struct SketchOptions {
+    bool pacedLine = false;      // bytes come and go no faster than the baud rate lets them (the
+                                 // benchmark); otherwise the pseudo-terminal's speed
     bool mute = false;           // no sketch: the port is there, nothing ever answers
     uint32_t strayBytes = 0;     // junk sent ahead of the first answer (a boot loader's leftovers)
     uint32_t noiseInCommand = 0; // nonzero: a noise byte arrives right after this command's
                                  // (1 for the first) command byte
-    uint32_t stopInCommand = 0;  // nonzero: the answer to this command stops halfway, and the
-                                 // sketch answers nothing more
+    uint32_t stopInCommand = 0;  // nonzero: the answer to this command stops halfway (the rest
+                                 // is lost on the line; the sketch goes on)
     uint8_t onlyCommand = 0;     // nonzero: the two counts above count only this command byte
     uint32_t baud = 19200;       // the sketch's rate; a port set otherwise garbles every byte
 };
@@ -46,12 +50,13 @@ struct SketchStatistics {
     std::chrono::microseconds sketchWaits{}; // the sketch's delay() calls
     std::chrono::microseconds spiTime{};     // SPI instructions outside READ_PAGE, at 250 kHz
     std::chrono::microseconds hostIdle{};    // from an answer's end to the next command
-    std::vector<uint8_t> commands;           // every command byte, in order
+    std::vector<std::chrono::microseconds> idleGaps; // each of them
+    std::vector<uint8_t> commands;                   // every command byte, in order
 };
 
 class ArduinoSketch {
   public:
-    explicit ArduinoSketch(const Config& chip, SketchFaults faults = {});
+    explicit ArduinoSketch(const Config& chip, SketchOptions options = {});
     ArduinoSketch(const ArduinoSketch&) = delete;
     ArduinoSketch& operator=(const ArduinoSketch&) = delete;
     ~ArduinoSketch();
@@ -77,6 +82,8 @@ class ArduinoSketch {
     void put(uint8_t byte);
     void flush();
     void delay(std::chrono::microseconds time);
+    void pace(std::size_t bytes);
+    [[nodiscard]] bool stopping() const;
     [[nodiscard]] uint8_t spi(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
     [[nodiscard]] bool baudMatches() const;
 
@@ -94,7 +101,7 @@ class ArduinoSketch {
     void readPage();
     void readSignature();
 
-    SketchFaults faults_;
+    SketchOptions faults_;
     SteadyClock clock_;
     std::unique_ptr<Board> board_;
     std::unique_ptr<IspWire> wire_;
@@ -105,6 +112,7 @@ class ArduinoSketch {
     std::mutex mutex_; // held while a command runs
     SketchStatistics statistics_;
     std::optional<std::chrono::steady_clock::time_point> answered_; // the last answer's end
+    std::chrono::steady_clock::time_point lineFree_; // when the paced line takes the next byte
     bool hung_ = false;
     uint32_t commandCount_ = 0; // of the commands the fault counts count
     bool counted_ = false;      // the command running is one of them

@@ -4,6 +4,7 @@
 // what the user sees when the sketch, the port or the target lets the run down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,15 +15,15 @@
 namespace {
 
 using quillon::sim::Board;
-using quillon::sim::SketchFaults;
+using quillon::sim::SketchOptions;
 
 const std::string data = QUILLON_SOURCE_DIR "/tests/data/avr/";
 
 struct Case {
     const char* name;
     const char* device;
-    SketchFaults faults;
-    std::string settings; // after port=...
+    SketchOptions faults;
+    std::string settings;          // after port=...
     std::vector<std::string> args; // "@" stands for a file to upload into
     std::vector<std::string> says;
     std::vector<std::string> never;
@@ -39,8 +40,8 @@ std::string text(const std::string& path) { // without CR, lower case
     return lines;
 }
 
-SketchFaults fault(void (*set)(SketchFaults&)) {
-    SketchFaults faults;
+SketchOptions fault(void (*set)(SketchOptions&)) {
+    SketchOptions faults;
     set(faults);
     return faults;
 }
@@ -84,12 +85,22 @@ const std::vector<std::string> failed{"Target matches", "Program finished!\n\nPr
 INSTANTIATE_TEST_SUITE_P(
     Arduino, Arduino,
     testing::Values(
-        Case{"DownloadVerifyUpload", "ATmega16", {}, "",
+        Case{"DownloadVerifyUpload",
+             "ATmega16",
+             {},
+             "",
              {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex", "-uf@"},
-             {"Target ATmega16 responding", "Target matches"}, {"ERROR"}, nullptr,
+             {"Target ATmega16 responding", "Target matches"},
+             {"ERROR"},
+             nullptr,
              QUILLON_SOURCE_DIR "/examples/blink.hex"},
-        Case{"EepromPastByte511", "ATmega328P", {}, ",baud=19200", {"-de" + data + "eeprom768.hex"},
-             {"Target matches"}, {"ERROR"},
+        Case{"EepromPastByte511",
+             "ATmega328P",
+             {},
+             ",baud=19200",
+             {"-de" + data + "eeprom768.hex"},
+             {"Target matches"},
+             {"ERROR"},
              [](Board& board) {
                  for (const uint32_t at : {0U, 0x1FFU, 0x200U, 0x2FFU}) {
                      EXPECT_EQ(board.chip().eeprom[at], (at * 29 + 5 + (at >> 8)) & 0xFF) << at;
@@ -97,19 +108,34 @@ INSTANTIATE_TEST_SUITE_P(
                  EXPECT_EQ(board.chip().eeprom[0x300], 0xFF);
              },
              ""},
-        Case{"FusesAndLock", "ATmega328P", {}, "",
+        Case{"FusesAndLock",
+             "ATmega328P",
+             {},
+             "",
              {"-pf1e2", "-gf1", "-pl3c", "-pl3c", "-gl"},
-             {"Fuse byte 1: e2", "Write lock byte 3c"}, {"ERROR"},
+             {"Fuse byte 1: e2", "Write lock byte 3c"},
+             {"ERROR"},
              [](Board& board) {
                  EXPECT_EQ(board.chip().lowFuse, 0xE2);
                  EXPECT_EQ(board.chip().lock & 0x3F, 0x3C);
              },
              ""},
-        Case{"IdentifyAndStatus", "ATmega644", {}, "", {"-i", "-s"},
-             {"Signature bytes: 1e 96 9  Processor: ATmega644", "Processor: ATmega644"}, {"ERROR"},
-             nullptr, ""},
-        Case{"Atmega2560PastTheFirst128KiB", "ATmega2560", {}, "", {"-df" + data + "above128k.hex"},
-             {"Target ATmega2560 responding", "Target matches"}, {"ERROR"},
+        Case{"IdentifyAndStatus",
+             "ATmega644",
+             {},
+             "",
+             {"-i", "-s"},
+             {"Signature bytes: 1e 96 9  Processor: ATmega644", "Processor: ATmega644"},
+             {"ERROR"},
+             nullptr,
+             ""},
+        Case{"Atmega2560PastTheFirst128KiB",
+             "ATmega2560",
+             {},
+             "",
+             {"-df" + data + "above128k.hex"},
+             {"Target ATmega2560 responding", "Target matches"},
+             {"ERROR"},
              [](Board& board) {
                  const auto& flash = board.chip().flash;
                  EXPECT_EQ(flash[0x1FF00], 0x03);
@@ -118,43 +144,88 @@ INSTANTIATE_TEST_SUITE_P(
                  EXPECT_EQ(flash[0x10000], 0xFF);
              },
              ""},
-        Case{"StrayBytesBeforeSync", "ATmega16", fault([](SketchFaults& f) { f.strayBytes = 9; }),
-             "", {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"}, {"Target matches"}, {"ERROR"},
-             nullptr, ""},
-        Case{"NoAnswer", "ATmega16", fault([](SketchFaults& f) { f.mute = true; }), "",
+        Case{"StrayBytesBeforeSync",
+             "ATmega16",
+             fault([](SketchOptions& f) { f.strayBytes = 9; }),
+             "",
+             {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"},
+             {"Target matches"},
+             {"ERROR"},
+             nullptr,
+             ""},
+        Case{"NoAnswer",
+             "ATmega16",
+             fault([](SketchOptions& f) { f.mute = true; }),
+             "",
              {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"},
              {"not in sync after 10 tries at 19200 baud: load the ArduinoISP sketch",
               "10 uF capacitor", "Tarvik not installed"},
-             {"Target matches", "responding"}, nullptr, ""},
-        Case{"WrongBaud", "ATmega16", {}, ",baud=57600", {"-i"},
-             {"not in sync after 10 tries at 57600 baud", "Tarvik not installed"}, {"responding"},
-             nullptr, ""},
-        Case{"PortMissing", "ATmega16", {}, ",port=/dev/quillon-nothing-here", {"-i"},
+             {"Target matches", "responding"},
+             nullptr,
+             ""},
+        Case{"WrongBaud",
+             "ATmega16",
+             {},
+             ",baud=57600",
+             {"-i"},
+             {"not in sync after 10 tries at 57600 baud", "Tarvik not installed"},
+             {"responding"},
+             nullptr,
+             ""},
+        Case{"PortMissing",
+             "ATmega16",
+             {},
+             ",port=/dev/quillon-nothing-here",
+             {"-i"},
              {"there is no serial port /dev/quillon-nothing-here (", "Tarvik not installed"},
-             {"responding"}, nullptr, ""},
-        Case{"OutOfSyncDuringTheDownload", "ATmega16",
-             fault([](SketchFaults& f) {
-                 f.onlyCommand = 0x64; // the second PROG_PAGE reads a noise byte for its length
-                 f.noiseInCommand = 2;
+             {"responding"},
+             nullptr,
+             ""},
+        Case{"OutOfSyncDuringTheDownload",
+             "ATmega16",
+             fault([](SketchOptions& f) {
+                 f.onlyCommand = 'V';
+                 f.noiseInCommand = 9;
              }),
-             "", {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"}, {"during PROG_PAGE", "ERROR - "},
-             {"Target matches"}, nullptr, ""},
-        Case{"OutOfSyncReadingAFuse", "ATmega16",
-             fault([](SketchFaults& f) {
+             "",
+             {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"},
+             {"fell out of sync during the instruction", "ERROR - Programmer failed during df: "},
+             {"Target matches"},
+             nullptr,
+             ""},
+        Case{"OutOfSyncReadingAFuse",
+             "ATmega16",
+             fault([](SketchOptions& f) {
                  f.onlyCommand = 'V';
                  f.noiseInCommand = 6;
              }),
-             "", {"-gf", "-gf"}, {"fell out of sync during the instruction"}, {}, nullptr, ""},
-        Case{"ReplyStopsHalfwayInTheReadBack", "ATmega16",
-             fault([](SketchFaults& f) {
+             "",
+             {"-gf", "-gf"},
+             {"fell out of sync during the instruction"},
+             {},
+             nullptr,
+             ""},
+        Case{"ReplyStopsHalfwayInTheReadBack",
+             "ATmega16",
+             fault([](SketchOptions& f) {
                  f.onlyCommand = 0x74;
                  f.stopInCommand = 1;
              }),
-             "", {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"},
+             "",
+             {"-df" QUILLON_SOURCE_DIR "/examples/blink.hex"},
              {"stopped in the middle of its answer to READ_PAGE (reading flash)", "ERROR - "},
-             {"Target matches"}, nullptr, ""},
-        Case{"NoTarget", "ATmega16", {}, "", {"-i"},
-             {"Target not responding to Enable Serial Programming command"}, {"ERROR - "}, nullptr,
+             {"Target matches"},
+             nullptr,
+             ""},
+        Case{"NoTarget",
+             "ATmega16",
+             {},
+             "",
+             {"-i"},
+             {"Target not responding to Enable Serial Programming command",
+              "Arduino: the target doesn't answer the sketch: check the wiring (Arduino pin 10"},
+             {"ERROR - "},
+             nullptr,
              ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
