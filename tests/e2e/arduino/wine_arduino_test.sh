@@ -61,8 +61,10 @@ check "uploaded file holds the program" \
 
 QUILLON_ARDUINO=port=COM9 timeout 120 "$wine" quillon.exe -i </dev/null >gone.out 2>&1
 gone=$(tr -d '\r' <gone.out)
-check "COM9: named as missing" has "$gone" "Arduino: there is no serial port COM9 (serial ports here: "
-check "COM9: COM5 listed" has "$gone" "COM5"
+# The ports listed are those Windows names (QueryDosDevice); Wine names only the ones it made
+# itself, not a com5 link added to its prefix, so which ports are listed isn't checked.
+check "COM9: named as missing" has "$gone" "Arduino: there is no serial port COM9 ("
+check "COM9: the serial ports listed" grep -qE "COM9 \((serial ports here: COM|no serial ports)" <<<"$gone"
 check "COM9: no adapter" has "$gone" "Tarvik not installed"
 echo "wine arduino test: $failures failed"
 [[ $failures == 0 ]]
