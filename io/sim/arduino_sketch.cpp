@@ -57,7 +57,7 @@ uint8_t garbled(uint8_t byte) {
 
 } // namespace
 
-ArduinoSketch::ArduinoSketch(const Config& chip, SketchOptions options)
+ArduinoSketch::ArduinoSketch(const Config& chip, const SketchOptions& options)
     : faults_(options), board_(std::make_unique<Board>(chip, clock_)) {
     wire_ = std::make_unique<IspWire>(*board_, [this](microseconds time) { delay(time); });
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -56,7 +56,7 @@ struct SketchStatistics {
 
 class ArduinoSketch {
   public:
-    explicit ArduinoSketch(const Config& chip, SketchOptions options = {});
+    explicit ArduinoSketch(const Config& chip, const SketchOptions& options = {});
     ArduinoSketch(const ArduinoSketch&) = delete;
     ArduinoSketch& operator=(const ArduinoSketch&) = delete;
     ~ArduinoSketch();

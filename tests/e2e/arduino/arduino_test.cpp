@@ -46,6 +46,8 @@ SketchOptions fault(void (*set)(SketchOptions&)) {
     return faults;
 }
 
+} // namespace
+
 class Arduino : public testing::TestWithParam<Case> {};
 
 TEST_P(Arduino, TheProgramRunsThroughTheSketch) {
@@ -79,8 +81,6 @@ TEST_P(Arduino, TheProgramRunsThroughTheSketch) {
     sketch.withBoard([](Board& board) { EXPECT_FALSE(board.programmingEnabled()); });
     std::filesystem::remove(upload);
 }
-
-const std::vector<std::string> failed{"Target matches", "Program finished!\n\nProgram"};
 
 INSTANTIATE_TEST_SUITE_P(
     Arduino, Arduino,
@@ -228,5 +228,3 @@ INSTANTIATE_TEST_SUITE_P(
              nullptr,
              ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-} // namespace

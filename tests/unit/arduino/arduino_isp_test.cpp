@@ -28,7 +28,7 @@ quillon::arduino::Timing quick() {
 }
 
 struct Rig {
-    explicit Rig(const std::string& device, SketchOptions faults = {}, uint32_t baud = 19200)
+    explicit Rig(const std::string& device, const SketchOptions& faults = {}, uint32_t baud = 19200)
         : sketch(config(device), faults), isp({sketch.port(), baud}, quick()) {}
     static quillon::sim::Config config(const std::string& device) {
         quillon::sim::Config config;
@@ -53,6 +53,8 @@ std::vector<uint8_t> pattern(std::size_t length, uint8_t seed) {
 int32_t stopAfterFirst(uint32_t, void*) {
     return 1;
 }
+
+} // namespace
 
 // ---- Flash: written in PROG_PAGE blocks, read back in READ_PAGE blocks ----------------------
 
@@ -185,6 +187,16 @@ TEST(Arduino, ProgressCanStopABlockOperationAfterItsFirstBlock) {
 
 // ---- What goes wrong, and the line that says so ---------------------------------------------
 
+namespace {
+
+SketchOptions with(void (*change)(SketchOptions&)) {
+    SketchOptions faults;
+    change(faults);
+    return faults;
+}
+
+} // namespace
+
 struct FaultCase {
     const char* name;
     SketchOptions faults;
@@ -220,12 +232,6 @@ TEST_P(Faults, TheFirstStepThatFailsSaysWhyInOneLine) {
     }
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
-}
-
-SketchOptions with(void (*change)(SketchOptions&)) {
-    SketchOptions faults;
-    change(faults);
-    return faults;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -283,5 +289,3 @@ TEST(Arduino, SettingsComeFromACommaList) {
         EXPECT_EQ(parsed.problem.empty(), std::string(c.problem).empty());
     }
 }
-
-} // namespace
