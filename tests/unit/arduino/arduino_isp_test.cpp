@@ -81,17 +81,17 @@ TEST_P(Flash, WrittenWhereAskedAndReadBackWithAsFewCommandsAsTheSketchAllows) {
     const auto image = pattern(c.length, static_cast<uint8_t>(c.address >> 8));
     ASSERT_EQ(rig.isp.writeFlash(c.address, image, c.pageBytes, nullptr, nullptr), IO_OK)
         << rig.isp.error();
-    std::vector<uint8_t> back(c.length + 2);
+    std::vector<uint8_t> back(c.length + 1); // from the byte before, at an odd address
     ASSERT_EQ(rig.isp.readMemory(IO_FLASH, c.address - 1, back, nullptr, nullptr), IO_OK);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), back.begin() + 1));
-    EXPECT_EQ(back.back(), 0xFF);
+    EXPECT_EQ(back.front(), 0xFF);
     ASSERT_EQ(rig.isp.release(), IO_OK);
     rig.sketch.withBoard([&](quillon::sim::Board& board) {
         EXPECT_FALSE(board.programmingEnabled());
         const auto& flash = board.chip().flash;
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + c.address));
         EXPECT_EQ(flash[c.address - 1], 0xFF);
-        EXPECT_EQ(flash[c.address + c.length], 0xFF);
+        EXPECT_TRUE(c.address + c.length == flash.size() || flash[c.address + c.length] == 0xFF);
     });
     EXPECT_EQ(rig.count(0x64), c.progPages);
     EXPECT_EQ(rig.count('U'), c.loadAddresses);
