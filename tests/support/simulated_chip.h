@@ -59,7 +59,16 @@ struct ChipCase {
     std::chrono::milliseconds timeout{120000};
     int timeoutSignal = SIGKILL;
     bool terminal = false; // standard error on a terminal, and not checked to be empty
+    std::string level{};   // QUILLON_SIM_LEVEL; "instruction": transcripts in expected/instruction
 };
+
+// The cases again, driven through the simulated library's programmer extension.
+inline std::vector<ChipCase> atInstructionLevel(std::vector<ChipCase> cases) {
+    for (ChipCase& c : cases) {
+        c.level = "instruction";
+    }
+    return cases;
+}
 
 namespace detail {
 
@@ -177,13 +186,15 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
                    {"QUILLON_SIM_DEVICE", c.device},
                    {"QUILLON_SIM_STATE", (dir / "chip").string()},
                    {"QUILLON_SIM_FAULTS", c.faults},
-                   {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()}};
+                   {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()},
+                   {"QUILLON_SIM_LEVEL", c.level}};
     ProgramRun run = runProgram(QUILLON_PROGRAM, options);
     EXPECT_TRUE(c.terminal || run.err.empty()) << run.err;
     const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
     detail::expectWaits(trace);
 
-    const std::string path = expectedDir + "/" + c.name + ".txt";
+    const std::string path =
+        expectedDir + (c.level.empty() ? "" : "/" + c.level) + "/" + c.name + ".txt";
     const std::string expected = fileText(path);
     std::string actual;
     std::istringstream lines(expected);
@@ -231,7 +242,7 @@ inline void PrintTo(const ChipCase& c, std::ostream* out) {
 struct Transcript : ::testing::TestWithParam<ChipCase> {};
 
 inline std::string caseName(const ::testing::TestParamInfo<ChipCase>& info) {
-    return info.param.name;
+    return info.param.name + (info.param.level.empty() ? "" : "_" + info.param.level);
 }
 
 } // namespace quillon::testing

@@ -32,6 +32,8 @@ void expectRun(Session& s, const std::string& word, const std::string& out, bool
     EXPECT_EQ(s.port.clock().now() > before, reaches) << word;
 }
 
+void expectFusesGoToTheirOwnFuse(q::sim::Level level);
+
 } // namespace
 
 // A word runs the first row of the table whose letters begin it, whatever their case; only the
@@ -118,8 +120,33 @@ TEST(Commands, TheFirstRowInTableOrderRunsWithoutRegardToCaseAndSettingsLastAsLo
 
 // Each fuse byte goes to its own fuse, and the greeting's verdict compares all three with the
 // defaults: an ATmega128's are low 8f, high cb, extended ff (its extended fuse has bits 1, 0).
+// On both levels of the simulated library.
 TEST(Commands, EachFuseByteGoesToItsOwnFuseAndAllThreeDecideTheDefaults) {
-    Session s("ATmega128");
+    for (const q::sim::Level level : {q::sim::Level::bit, q::sim::Level::instruction}) {
+        expectFusesGoToTheirOwnFuse(level);
+    }
+}
+
+// A lock byte written through either level restricts the chip as it says, and only a chip
+// erase lifts it.
+TEST(Commands, LockBytesWrittenOnEitherLevelHold) {
+    for (const q::sim::Level level : {q::sim::Level::bit, q::sim::Level::instruction}) {
+        Session s("ATmega328P", {}, level);
+        const std::string image = scratchFile("lock.hex", ":0100000055AA\n");
+        EXPECT_EQ(s.run("pl3c"), "");
+        EXPECT_EQ(s.run("pl3c"), "Write lock byte 3c\n");
+        EXPECT_EQ(s.chip().lock & 0x3F, 0x3C);
+        EXPECT_TRUE(s.run("uf/dev/null").starts_with("ERROR - The chip is read-protected"));
+        EXPECT_TRUE(s.run("df" + image).ends_with("Target matches " + image + "\n"));
+        EXPECT_EQ(s.chip().lock & 0x3F, 0x3F);
+        EXPECT_EQ(s.chip().flash[0], 0x55);
+    }
+}
+
+namespace {
+
+void expectFusesGoToTheirOwnFuse(q::sim::Level level) {
+    Session s("ATmega128", {}, level);
     const std::vector<std::tuple<std::string, std::string, uint32_t, char>> cases{
         {"gf", "Fuse bytes: fd 99 e1\n", 0xE199FD, 'n'}, // as new
         {"PFAe4,D9,fe", "Write fuse bytes: e4 d9 fe\n", 0xE4D9FE, 'n'},
@@ -138,6 +165,8 @@ TEST(Commands, EachFuseByteGoesToItsOwnFuseAndAllThreeDecideTheDefaults) {
         q::releaseTarget();
     }
 }
+
+} // namespace
 
 // A part is known by all three of its signature bytes (these differ from an ATmega16's in one).
 TEST(Commands, AllThreeSignatureBytesDecide) {
