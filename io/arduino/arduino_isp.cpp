@@ -126,6 +126,9 @@ bool ArduinoIsp::ready() {
         error_ = "Arduino: the port is not open";
         return false;
     }
+    if (lost_) {
+        pageBytes_.reset(); // the sketch may have restarted and forgotten the page size
+    }
     if (lost_ && !synchronise()) {
         error_ = "Arduino on " + settings_.port +
                  " is still out of step after an earlier failure: press the Arduino's reset "
