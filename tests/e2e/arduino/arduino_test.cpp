@@ -46,6 +46,11 @@ SketchOptions fault(void (*set)(SketchOptions&)) {
     return faults;
 }
 
+// Rows show by name in test listings.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 } // namespace
 
 class Arduino : public testing::TestWithParam<Case> {};

@@ -69,6 +69,11 @@ struct FlashCase {
     int universals;    // the signature check and each Load Extended Address
 };
 
+// Rows show by name in test listings.
+void PrintTo(const FlashCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Flash : public testing::TestWithParam<FlashCase> {};
 
 TEST_P(Flash, WrittenWhereAskedAndReadBackWithAsFewCommandsAsTheSketchAllows) {
@@ -205,6 +210,10 @@ struct FaultCase {
     const char* error; // part of the line, "" when every step works
     bool recovers;     // after the failure the next enable gets back in step
 };
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Faults : public testing::TestWithParam<FaultCase> {};
 
