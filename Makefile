@@ -71,10 +71,13 @@ format:
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) $(WINDOWS64_BUILD)
 
-# The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write).
+# The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write),
+# then the Arduino programmer's bytes on the line and their seconds at 19200 baud (df and de
+# through the emulated ArduinoISP sketch).
 .PHONY: bench
 bench: build
 	LD_LIBRARY_PATH=$(BUILD)/sim $(BUILD)/quillon_bench $(BUILD)/sim/libio.so
+	$(BUILD)/arduino_bench $(BUILD)/quillon $(BUILD)/arduino $(BUILD)/bench-arduino
 
 # Static analysis of the whole tree: clang-tidy (checks in .clang-tidy) on every file the build
 # compiles, the tests' and fuzzers' included once `make test` has configured them, and cppcheck.

@@ -17,3 +17,5 @@ avr-objcopy -O ihex -j .eeprom --change-section-lma .eeprom=0 blink16.elf blink1
 avr-objcopy -O binary -j .eeprom --change-section-lma .eeprom=0 blink16.elf blink16_eeprom.bin
 build table128 atmega128
 rm -f ./*.elf
+# eeprom768.hex (an EEPROM image past byte 511) and above128k.hex (an ATmega2560 image across
+# 128 KiB) are byte patterns written by hand, not built.
