@@ -28,16 +28,18 @@ bool parseAddress(std::string_view text, uint32_t& address) {
     return error == std::errc{} && end == text.data() + text.size();
 }
 
-// The faults that take a count ("mute-after=N", "drop-page=N", "power-loss=N"): sets the count
-// and answers true when item names one of them, reporting a count that isn't a number from 1 on.
+// The faults that take a count ("mute-after=N", "drop-page=N", "power-loss=N", "clock=HZ"): sets
+// the count and answers true when item names one of them, reporting a count that isn't a number
+// from 1 on.
 bool countFault(std::string_view item, Faults& faults, Problems& problems) {
     struct Named {
         std::string_view name;
         uint32_t Faults::*member;
     };
-    static constexpr std::array<Named, 3> names{{{"mute-after=", &Faults::muteAfter},
+    static constexpr std::array<Named, 4> names{{{"mute-after=", &Faults::muteAfter},
                                                  {"drop-page=", &Faults::dropPage},
-                                                 {"power-loss=", &Faults::powerLoss}}};
+                                                 {"power-loss=", &Faults::powerLoss},
+                                                 {"clock=", &Faults::clockHz}}};
     for (const Named& named : names) {
         if (item.substr(0, named.name.size()) != named.name) {
             continue;
@@ -91,7 +93,8 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             problems.push_back(
                 {Setting::faults, "unknown fault '" + std::string(item) +
                                       "' (known: no-adapter, no-target, stuck=ADDR, slow, "
-                                      "miso-low, mute-after=N, drop-page=N, power-loss=N); "
+                                      "miso-low, mute-after=N, drop-page=N, power-loss=N, "
+                                      "clock=HZ); "
                                       "ignoring it"});
         }
     }

@@ -21,6 +21,8 @@ struct Faults {
     uint32_t dropPage = 0;  // nonzero: this flash page write (1 for the first) is lost
     uint32_t powerLoss = 0; // nonzero: the supply fails during this instruction (1 for the
                             // first) and returns at the next RESET pulse
+    uint32_t clockHz = 0;   // nonzero: the part runs from this clock, and an SCK low phase
+                            // shorter than two of its cycles goes unnoticed
 };
 
 struct Config {

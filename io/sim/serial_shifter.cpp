@@ -3,10 +3,12 @@
 
 namespace quillon::sim {
 
-SerialShifter::SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink)
+SerialShifter::SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink,
+                             Clock::Duration shortestLow)
     : clock_(clock), sink_(sink), resetHigh_(resetHigh), resetLow_(clock.now()),
       // The first RESET edge after power-up is no glitch.
-      resetRose_(resetLow_ - shortestResetPulse) {}
+      resetRose_(resetLow_ - shortestResetPulse), shortestLow_(shortestLow),
+      sckFell_(resetLow_ - shortestLow) {}
 
 void SerialShifter::resetChanged(bool high, bool sckHigh) {
     const Clock::Duration now = clock_.now();
@@ -46,6 +48,10 @@ void SerialShifter::sckRising(bool mosi) {
     if (resetHigh_) {
         return;
     }
+    if (clock_.now() - sckFell_ < shortestLow_) {
+        missedPulse_ = true;
+        return;
+    }
     frame_ = (frame_ << 1) | (mosi ? 1U : 0U);
     if ((++bits_ & 7U) != 0) {
         return;
@@ -60,7 +66,9 @@ void SerialShifter::sckRising(bool mosi) {
 }
 
 void SerialShifter::sckFalling() {
-    if (resetHigh_) {
+    sckFell_ = clock_.now();
+    if (resetHigh_ || missedPulse_) {
+        missedPulse_ = false;
         return;
     }
     if (loadNext_) {

@@ -7,6 +7,10 @@
 // cycles of the factory clock (2 microseconds) is too short for the part to notice. The part
 // drives MISO only from 20 ms after RESET went low.
 //
+// A part given its own clock (Faults::clockHz) misses an SCK pulse whose low phase before the
+// rising edge was shorter than two cycles of that clock, as silicon does when SCK runs faster
+// than a quarter of the part's clock.
+//
 // MOSI is sampled on the rising edge; the output byte is shifted out on MISO after the falling
 // edge, most significant bit first. At the end of each byte the shifter asks its FrameSink for
 // the next byte to shift out, and every 32 bits it hands the frame on as one instruction.
@@ -43,7 +47,9 @@ class FrameSink {
 class SerialShifter final : public Target {
   public:
     // The lines have been as they are since power-up (SCK low, RESET at `resetHigh`).
-    SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink);
+    // shortestLow: the shortest SCK low phase the part notices; zero for any.
+    SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink,
+                  Clock::Duration shortestLow = {});
 
     void resetChanged(bool high, bool sckHigh) override;
     void sckRising(bool mosi) override;
@@ -64,6 +70,9 @@ class SerialShifter final : public Target {
     uint8_t out_ = 0;    // the byte being shifted out on MISO
     uint8_t next_ = 0;   // the byte to shift out after the next falling edge
     bool loadNext_ = false;
+    Clock::Duration shortestLow_;
+    Clock::Duration sckFell_;  // when SCK last fell
+    bool missedPulse_ = false; // the part didn't see SCK rise, so it won't see it fall
 };
 
 } // namespace quillon::sim
