@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Run by CPack on the staged tree before it is packed: compresses the man pages, links each
-# launcher's page to quillon's, adds the changelog and moves the udev rules, as Debian wants them (gzip -9n: no name or
-# time stamp, so that the package reproduces).
+# launcher's page to quillon's, adds the changelog and moves the udev rules, as Debian wants
+# them (gzip -9n: no name or time stamp, so that the package reproduces).
 file(GLOB staged_usr "${CPACK_TEMPORARY_DIRECTORY}/usr")
 set(man1 ${staged_usr}/share/man/man1)
 set(docs ${staged_usr}/share/doc/quillon)

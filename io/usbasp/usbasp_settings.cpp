@@ -48,19 +48,23 @@ std::optional<UsbaspConfig> parseConfig(std::string_view text, std::string& prob
         if (item.empty()) {
             continue;
         }
-        if (item.starts_with("sck=")) {
-            const auto hertz = parseHertz(item.substr(4));
+        const auto equals = item.find('=');
+        const std::string_view name = settings::trimmed(item.substr(0, equals));
+        const std::string_view value =
+            equals == std::string_view::npos ? "" : settings::trimmed(item.substr(equals + 1));
+        if (name == "sck" && !value.empty()) {
+            const auto hertz = parseHertz(value);
             const auto step =
                 hertz && *hertz < 4e9 ? sckStepAtMost(static_cast<uint32_t>(*hertz)) : std::nullopt;
             if (!step) {
-                problem = "QUILLON_USBASP: '" + std::string(item) +
+                problem = "QUILLON_USBASP: 'sck=" + std::string(value) +
                           "' is not an ISP clock the USBasp has: give one from 1.5M down to 500 "
                           "(hertz, with k or M), such as sck=187.5k";
                 return std::nullopt;
             }
             config.sck = step;
-        } else if (item.starts_with("serial=") && item.size() > 7) {
-            config.serial = item.substr(7);
+        } else if (name == "serial" && !value.empty()) {
+            config.serial = value;
         } else {
             problem = "QUILLON_USBASP: unknown setting '" + std::string(item) +
                       "' (known: sck=CLOCK such as sck=187.5k, serial=SERIAL-NUMBER)";
