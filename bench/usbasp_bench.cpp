@@ -4,10 +4,10 @@
 // library, tests/usbasp-emulated/libio.so), which counts the control transfers and the bytes
 // their data stages carried. Goal: 330 transfers at most for the two, flash in full blocks.
 //   quillon_usbasp_bench PROGRAM EMULATED-LIBRARY-FOLDER
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -43,16 +43,15 @@ void writeImage(const fs::path& path, unsigned bytes) {
 }
 
 // Runs the program with `args` on the emulated USBasp; answers its count line.
-std::string countedRun(const std::string& program, const std::string& library,
-                       const fs::path& dir, const std::string& args) {
+std::string countedRun(const std::string& program, const std::string& library, const fs::path& dir,
+                       const std::string& args) {
     const fs::path count = dir / "count.txt";
     fs::remove(count);
-    const std::string command = "env LD_LIBRARY_PATH=" + library +
-                                " QUILLON_SIM_DEVICE=ATmega328P QUILLON_SIM_STATE=" +
-                                (dir / "chip").string() +
-                                " QUILLON_EMULATED_USBASP_COUNT=" + count.string() + " " +
-                                program + " " + args + " </dev/null >" +
-                                (dir / "out.txt").string() + " 2>&1";
+    const std::string command =
+        "env LD_LIBRARY_PATH=" + library +
+        " QUILLON_SIM_DEVICE=ATmega328P QUILLON_SIM_STATE=" + (dir / "chip").string() +
+        " QUILLON_EMULATED_USBASP_COUNT=" + count.string() + " " + program + " " + args +
+        " </dev/null >" + (dir / "out.txt").string() + " 2>&1";
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "usbasp bench: the run failed: %s\n", command.c_str());
     }
@@ -73,19 +72,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s PROGRAM EMULATED-LIBRARY-FOLDER\n", argv[0]);
         return 2;
     }
-    const fs::path dir = fs::temp_directory_path() / ("quillon-usbasp-bench-" +
-                                                      std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillon-usbasp-bench-" + std::to_string(getpid()));
     fs::create_directories(dir / "chip");
     writeImage(dir / "image.hex", imageBytes);
-    const std::string download = countedRun(argv[1], argv[2], dir,
-                                            "-df" + (dir / "image.hex").string());
-    const std::string upload = countedRun(argv[1], argv[2], dir,
-                                          "-uf" + (dir / "up.hex").string());
+    const std::string download =
+        countedRun(argv[1], argv[2], dir, "-df" + (dir / "image.hex").string());
+    const std::string upload = countedRun(argv[1], argv[2], dir, "-uf" + (dir / "up.hex").string());
     const unsigned total = transfersIn(download) + transfersIn(upload);
     std::printf("USBasp, ATmega328P, df of a %u-byte image: %s\n", imageBytes, download.c_str());
     std::printf("USBasp, ATmega328P, uf of the whole flash:   %s\n", upload.c_str());
-    std::printf("USBasp, the two: %u control transfers (goal: %u at most)\n", total,
-                goalTransfers);
+    std::printf("USBasp, the two: %u control transfers (goal: %u at most)\n", total, goalTransfers);
     fs::remove_all(dir);
     return 0;
 }

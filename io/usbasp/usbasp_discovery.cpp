@@ -49,6 +49,13 @@ IoResult UsbaspProgrammer::open() {
     if (context_ == nullptr) {
         if (const int result = system_.init(&context_); result < 0) {
             context_ = nullptr;
+#ifdef _WIN32
+            if (result == LIBUSB_ERROR_NOT_FOUND) {
+                return failed("libusb-1.0.dll not found beside quillon.exe: put libusb's DLL "
+                              "(libusb.info, for the same 32 or 64 bits) there, and give the "
+                              "USBasp the WinUSB driver with Zadig (zadig.akeo.ie)");
+            }
+#endif
             return failed(std::string("libusb could not start: ") + system_.errorName(result));
         }
     }
@@ -68,7 +75,7 @@ IoResult UsbaspProgrammer::open() {
         }
         libusb_device_handle* handle = nullptr;
         if (const int result = system_.open(device, &handle); result < 0) {
-            if (result == LIBUSB_ERROR_ACCESS) {
+            if (result == LIBUSB_ERROR_ACCESS || result == LIBUSB_ERROR_NOT_SUPPORTED) {
                 search.denied = "bus " + std::to_string(system_.getBusNumber(device)) + " device " +
                                 std::to_string(system_.getDeviceAddress(device));
             }
@@ -105,13 +112,23 @@ IoResult UsbaspProgrammer::open() {
                           " (found: " + joined(search.otherSerials) + ")");
         }
         if (!search.denied.empty()) {
+#ifdef _WIN32
+            return failed("the USBasp on USB " + search.denied +
+                          " can't be opened without a WinUSB or libusbK driver: install one "
+                          "with Zadig (zadig.akeo.ie), choosing USBasp and WinUSB");
+#endif
             return failed("no permission to open the USBasp on USB " + search.denied +
                           ": install the udev rule " + std::string(udevRule) +
                           " (the quillon package installs it), run \"sudo udevadm control "
                           "--reload-rules && sudo udevadm trigger\", and plug the USBasp in again");
         }
+#ifdef _WIN32
+        return failed("no USBasp found: plug it in; Device Manager should then list USBasp, "
+                      "with the WinUSB driver that Zadig (zadig.akeo.ie) installs");
+#else
         return failed("no USBasp found: plug it in; lsusb should then list \"ID 16c0:05dc Van "
                       "Ooijen Technische Informatica shared ID for use with libusb\"");
+#endif
     }
     handle_ = search.found.front().first;
 
