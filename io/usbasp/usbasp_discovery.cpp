@@ -26,7 +26,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 } // namespace
 
-std::string UsbaspProgrammer::stringOf(libusb_device_handle* handle, uint8_t index) {
+std::string UsbaspProgrammer::stringOf(libusb_device_handle* handle, uint8_t index) const {
     std::array<unsigned char, 128> text{};
     if (index == 0) {
         return {};

@@ -73,7 +73,7 @@ class UsbaspProgrammer {
     [[nodiscard]] IoResult failed(std::string message);
     [[nodiscard]] IoResult notOpen();
     void closeDevice();
-    [[nodiscard]] std::string stringOf(libusb_device_handle* handle, uint8_t index);
+    [[nodiscard]] std::string stringOf(libusb_device_handle* handle, uint8_t index) const;
     [[nodiscard]] std::string clockName() const;
     void reportSlowTarget();
 

@@ -16,7 +16,7 @@ namespace {
 struct Rig {
     explicit Rig(const std::string& device, const std::string& settings = "",
                  q::testing::UsbaspSetup setup = {}, q::testing::UsbFaults faults = {},
-                 const std::string& simFaults = "", std::vector<std::string> serials = {""})
+                 const std::string& simFaults = "", const std::vector<std::string>& serials = {""})
         : board(
               [&] {
                   q::sim::Config config;
