@@ -3,9 +3,10 @@
 //
 // quillon loads this library by name at run time (io.dll on Windows, libio.so elsewhere) and
 // resolves these thirteen entry points (and the programmer extension's, further below). Any
-// library that exports them with these signatures can be dropped in: the simulated adapter (io/sim), the Linux parallel-port backend (io/ppdev), the
-// Linux GPIO backend (io/gpio), the Windows one over InpOut32 (io/inpout), or any other port-I/O
-// DLL with the usual io.dll entry points.
+// library that exports them with these signatures can be dropped in: the simulated adapter
+// (io/sim), the Linux parallel-port backend (io/ppdev), the Linux GPIO backend (io/gpio), the
+// Windows one over InpOut32 (io/inpout), or any other port-I/O DLL with the usual io.dll entry
+// points.
 //
 // On Windows the entry points use the __stdcall convention and are exported undecorated
 // (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see cmake/windows.cmake);
@@ -126,8 +127,7 @@ IO_EXPORT int32_t IO_CALL ProgrammerWriteFlash(uint32_t address, const uint8_t* 
 // Optional. Reads `length` bytes of `memory` (an IoMemory) from byte address `address` into
 // `data`; flash bytes in memory order (a word's low byte first).
 IO_EXPORT int32_t IO_CALL ProgrammerReadMemory(int32_t memory, uint32_t address, uint8_t* data,
-                                               uint32_t length, IoProgress progress,
-                                               void* context);
+                                               uint32_t length, IoProgress progress, void* context);
 
 // Optional. Writes `length` EEPROM bytes from byte address `address`, waiting after each write
 // until the target is done (quillon adds no wait of its own).

@@ -36,9 +36,10 @@ bool countFault(std::string_view item, Faults& faults, Problems& problems) {
         std::string_view name;
         uint32_t Faults::*member;
     };
-    static constexpr std::array<Named, 4> names{{{"mute-after=", &Faults::muteAfter},
+    static constexpr std::array<Named, 5> names{{{"mute-after=", &Faults::muteAfter},
                                                  {"drop-page=", &Faults::dropPage},
                                                  {"power-loss=", &Faults::powerLoss},
+                                                 {"programmer-fail=", &Faults::failingCall},
                                                  {"clock=", &Faults::clockHz}}};
     for (const Named& named : names) {
         if (item.substr(0, named.name.size()) != named.name) {
@@ -79,6 +80,8 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             faults.slow = true;
         } else if (item == "miso-low") {
             faults.misoLow = true;
+        } else if (item == "skip-waits") {
+            faults.skipWaits = true;
         } else if (item.substr(0, 6) == "stuck=") {
             uint32_t address = 0;
             if (parseAddress(item.substr(6), address)) {
@@ -91,11 +94,12 @@ Faults parseFaults(std::string_view list, Problems& problems) {
             }
         } else if (!countFault(item, faults, problems)) {
             problems.push_back(
-                {Setting::faults, "unknown fault '" + std::string(item) +
-                                      "' (known: no-adapter, no-target, stuck=ADDR, slow, "
-                                      "miso-low, mute-after=N, drop-page=N, power-loss=N, "
-                                      "clock=HZ); "
-                                      "ignoring it"});
+                {Setting::faults,
+                 "unknown fault '" + std::string(item) +
+                     "' (known: no-adapter, no-target, stuck=ADDR, slow, "
+                     "miso-low, mute-after=N, drop-page=N, power-loss=N, skip-waits, "
+                     "programmer-fail=N, clock=HZ); "
+                     "ignoring it"});
         }
     }
     return faults;
@@ -109,6 +113,8 @@ const char* variableOf(Setting setting) {
         return "QUILLON_SIM_STATE";
     case Setting::faults:
         return "QUILLON_SIM_FAULTS";
+    case Setting::level:
+        return "QUILLON_SIM_LEVEL";
     case Setting::traceFile:
         break;
     }
@@ -128,6 +134,15 @@ Config configFromEnvironment(Problems& problems) {
     }
     if (const char* trace = variable(Setting::traceFile)) {
         config.traceFile = trace;
+    }
+    if (const char* level = variable(Setting::level)) {
+        if (std::string_view(level) == "instruction") {
+            config.level = Level::instruction;
+        } else if (std::string_view(level) != "bit") {
+            problems.push_back({Setting::level, "unknown level '" + std::string(level) +
+                                                    "' (known: bit, instruction); driving the "
+                                                    "board bit by bit"});
+        }
     }
     return config;
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // How a simulated board is set up: which part sits on it, where its memories live between runs,
 // which faults to inject and where to trace. The shared library reads it from the environment
-// (QUILLON_SIM_DEVICE, QUILLON_SIM_STATE, QUILLON_SIM_FAULTS, QUILLON_SIM_TRACE); tests fill it in.
+// (QUILLON_SIM_DEVICE, QUILLON_SIM_STATE, QUILLON_SIM_FAULTS, QUILLON_SIM_TRACE,
+// QUILLON_SIM_LEVEL); tests fill it in.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,15 @@ struct Faults {
                             // first) and returns at the next RESET pulse
     uint32_t clockHz = 0;   // nonzero: the part runs from this clock, and an SCK low phase
                             // shorter than two of its cycles goes unnoticed
+    // The programmer of the instruction level (Level::instruction):
+    bool skipWaits = false;   // its firmware doesn't wait after its own writes
+    uint32_t failingCall = 0; // nonzero: this call into it (1 for the first) and every later
+                              // one fails, as when a programmer is unplugged
 };
+
+// How the simulated io library is driven: bit by bit through the port entry points, or through
+// the programmer extension, whole instructions and blocks, by a programmer of its own.
+enum class Level { bit, instruction };
 
 struct Config {
     std::string device = "ATmega16"; // a part name or six hex digits of a signature
@@ -31,10 +40,11 @@ struct Config {
     Faults faults;
     std::string traceFile;  // empty: no trace file
     bool keepTrace = false; // also keep the trace lines in memory (Board::traceLines)
+    Level level = Level::bit;
 };
 
 // The setting of a Config a problem concerns; the io library names it by its variable.
-enum class Setting { device, stateDir, faults, traceFile };
+enum class Setting { device, stateDir, faults, traceFile, level };
 
 // A problem found while setting a board up: what was wrong and what the simulator does instead,
 // one line.

@@ -11,6 +11,7 @@
 #include "device/device.h"
 #include "device/instructions.h"
 #include "link/link.h"
+#include "link/programmer.h"
 
 namespace quillon {
 
@@ -22,8 +23,7 @@ constexpr uint8_t enableEcho = 0x53;
 } // namespace
 
 void greetTarget() {
-    enterProgrammingMode();
-    const uint8_t echo = programmingEnable();
+    const uint8_t echo = enterProgrammingMode();
     readSignature();
     currentDevice = identifyDevice();
     const DefaultFuses verdict = defaultFusesSet();
@@ -80,7 +80,12 @@ void runArguments(int argc, char** argv) {
 }
 
 void runTargetDialogue(int argc, char** argv) {
-    greetTarget();
+    try {
+        greetTarget();
+    } catch (const ProgrammerFailure& failure) {
+        reportProgrammerFailure("the greeting", failure);
+        releaseTarget();
+    }
     if (argc <= 1) {
         runPrompt(stdin);
     } else {

@@ -14,6 +14,8 @@
 #include "image/load_command.h"
 #include "image/upload_commands.h"
 #include "link/link.h"
+#include "link/programmer.h"
+#include "platform/progress.h"
 #include "transfer/download_commands.h"
 
 namespace quillon {
@@ -83,6 +85,12 @@ void releaseIfHeld() {
 
 } // namespace
 
+void reportProgrammerFailure(std::string_view during, const ProgrammerFailure& failure) {
+    progress::finish();
+    std::printf("ERROR - Programmer failed during %.*s: %s\n", static_cast<int>(during.size()),
+                during.data(), failure.what());
+}
+
 std::optional<CommandMatch> matchCommand(std::string_view word) {
     for (const CommandEntry& entry : commands) {
         if (beginsWith(word, entry.letters)) {
@@ -104,10 +112,14 @@ int32_t interpretCommand(std::string_view word) {
         return 1;
     }
     if (const std::optional<CommandMatch> match = matchCommand(word)) {
-        if (match->entry->connects && targetReleased == 1) {
-            connectTarget();
+        try {
+            if (match->entry->connects && targetReleased == 1) {
+                connectTarget();
+            }
+            match->entry->run(match->argument);
+        } catch (const ProgrammerFailure& failure) {
+            reportProgrammerFailure(match->entry->letters, failure);
         }
-        match->entry->run(match->argument);
     }
     releaseIfHeld();
     return 1;

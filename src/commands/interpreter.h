@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "link/programmer.h"
+
 namespace quillon {
 
 // One row of the command table.
@@ -21,6 +23,10 @@ struct CommandMatch {
 
 // The first row whose letters begin the word, or nothing.
 [[nodiscard]] std::optional<CommandMatch> matchCommand(std::string_view word);
+
+// Says that the programmer failed while `during` ran (a command word's letters, or what the
+// dialogue was doing), with its reason; the caller releases the target.
+void reportProgrammerFailure(std::string_view during, const ProgrammerFailure& failure);
 
 // Refuses a word or argument longer than maxWordLength: says so and releases a held target.
 void refuseLongWord();

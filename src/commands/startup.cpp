@@ -3,11 +3,13 @@
 // print the banner, test for the adapter, hand over to the target dialogue, then the closing
 // line and the key wait.
 #include <cstdio>
+#include <string>
 
 #include "commands/commands.h"
 #include "commands/settings.h"
 #include "device/device.h"
 #include "link/link.h"
+#include "link/programmer.h"
 #include "platform/platform.h"
 
 namespace quillon {
@@ -21,14 +23,10 @@ void printBanner() {
 
 namespace {
 
-// Says why the adapter test could not even reach the port.
+// Says why the adapter test could not even reach the programmer.
 void reportUnusablePortLibrary() {
-    if (PortLibrary.module == nullptr) {
-        std::printf("Port I/O library %s not found (looked for %s)\n", portLibraryName,
-                    platform::libraryFileName(portLibraryName).c_str());
-    } else if (!PortLibrary.usable()) {
-        std::printf("Port I/O library %s lacks SetPortBit, ClrPortBit or GetPortBit\n",
-                    portLibraryName);
+    if (const std::string why = programmer().absence(); !why.empty()) {
+        std::printf("%s\n", why.c_str());
     }
 }
 

@@ -23,8 +23,7 @@ const DeviceRecord* currentDeviceRecord() {
 }
 
 void connectTarget() {
-    enterProgrammingMode();
-    (void)programmingEnable(); // an unanswered enable shows in the signature
+    (void)enterProgrammingMode(); // an unanswered enable shows in the signature
     readSignature();
     currentDevice = identifyDevice();
 }

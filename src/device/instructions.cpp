@@ -4,77 +4,57 @@
 
 #include "device/device.h"
 #include "link/link.h"
+#include "link/programmer.h"
 
 namespace quillon {
 
 namespace {
 
-uint8_t high(uint16_t address) {
-    return static_cast<uint8_t>(address >> 8);
-}
-uint8_t low(uint16_t address) {
-    return static_cast<uint8_t>(address & 0xFF);
-}
-
 void send(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4) {
-    sendByte(b1);
-    sendByte(b2);
-    sendByte(b3);
-    sendByte(b4);
+    programmer().send({b1, b2, b3, b4});
 }
 
 // An instruction whose answer comes in byte 4.
 uint8_t query(uint8_t b1, uint8_t b2, uint8_t b3) {
-    sendByte(b1);
-    sendByte(b2);
-    sendByte(b3);
-    return transferByte(0x00);
+    return programmer().transact({b1, b2, b3, 0x00});
 }
 
 } // namespace
 
-uint8_t programmingEnable() {
-    sendByte(0xAC);
-    sendByte(0x53);
-    const uint8_t echo = transferByte(0x00);
-    sendByte(0x00);
-    return echo;
-}
-
 void chipErase() {
-    send(0xAC, 0x80, 0x00, 0x00);
+    programmer().send(isp::chipErase);
 }
 
 void loadExtendedAddress(uint8_t ext) {
-    send(0x4D, 0x00, ext, 0x00);
+    programmer().send(isp::loadExtendedAddress(ext));
 }
 
 void loadPageLow(uint8_t offset, uint8_t data) {
-    send(0x40, 0x00, offset, data);
+    programmer().send(isp::loadPageLow(offset, data));
 }
 
 void loadPageHigh(uint8_t offset, uint8_t data) {
-    send(0x48, 0x00, offset, data);
+    programmer().send(isp::loadPageHigh(offset, data));
 }
 
 void writeFlashPage(uint16_t wordAddress) {
-    send(0x4C, high(wordAddress), low(wordAddress), 0x00);
+    programmer().send(isp::writeFlashPage(wordAddress));
 }
 
 uint8_t readFlashLow(uint16_t wordAddress) {
-    return query(0x20, high(wordAddress), low(wordAddress));
+    return programmer().transact(isp::readFlashLow(wordAddress));
 }
 
 uint8_t readFlashHigh(uint16_t wordAddress) {
-    return query(0x28, high(wordAddress), low(wordAddress));
+    return programmer().transact(isp::readFlashHigh(wordAddress));
 }
 
 uint8_t readEepromByte(uint16_t address) {
-    return query(0xA0, high(address), low(address));
+    return programmer().transact(isp::readEeprom(address));
 }
 
 void writeEepromByte(uint16_t address, uint8_t data) {
-    send(0xC0, high(address), low(address), data);
+    programmer().send(isp::writeEeprom(address, data));
 }
 
 void loadEepromPage(uint8_t offset, uint8_t data) {
@@ -82,9 +62,8 @@ void loadEepromPage(uint8_t offset, uint8_t data) {
 }
 
 void writeEepromPage(uint16_t address) {
-    send(0xC2, high(address), low(address), 0x00);
+    send(0xC2, isp::high(address), isp::low(address), 0x00);
 }
-
 void readSignature() {
     for (std::size_t n = 0; n < targetSignature.size(); ++n) {
         targetSignature[n] = query(0x30, 0x00, static_cast<uint8_t>(n));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The serial programming instructions of the ATmega, four bytes each, clocked over the link.
-// None of them waits or checks the target's answer; the target must be held in programming mode.
+// The serial programming instructions of the ATmega, four bytes each, carried by the programmer
+// in use (link/programmer.h; Programming Enable goes with link's enterProgrammingMode). None of
+// them waits or checks the target's answer; the target must be held in programming mode.
 #pragma once
 
 #include <array>
@@ -24,8 +25,6 @@ struct FuseCells {
 
 inline FuseCells FuseTriple{};
 
-// Returns the byte the target echoed during byte 3 (0x53 when it is in step).
-[[nodiscard]] uint8_t programmingEnable();
 void chipErase();
 void loadExtendedAddress(uint8_t ext);
 void loadPageLow(uint8_t offset, uint8_t data);

@@ -33,9 +33,9 @@ int16_t portRead(uint8_t bit) {
 
 } // namespace
 
-int adapterPresent() {
+bool loopBackPresent() {
     if (!PortLibrary.usable()) {
-        return 0;
+        return false;
     }
     // All four steps run; the adapter's status bit 7 is inverted by the port.
     int ok = 1;
@@ -47,7 +47,7 @@ int adapterPresent() {
     ok &= static_cast<int>(portRead(loopBackInB) == 0);
     portClear(loopBackOutB);
     ok &= static_cast<int>(portRead(loopBackInB) == -1);
-    return ok;
+    return ok != 0;
 }
 
 void setLine(unsigned bit, int8_t level) {
@@ -88,22 +88,20 @@ void pulseReset(int32_t settleMicros) {
     delayMicros(settleMicros);
 }
 
-void enterProgrammingMode() {
+void driveProgrammingMode() {
     idleLines();
     setLine(resetLine6, 0);
     setLine(resetLine7, 0);
     delayMicros(30000);
     pulseReset(30000);
-    targetReleased = 0;
 }
 
-void releaseTarget() {
+void driveRelease() {
     delayMicros(10);
     setLine(resetLine7, 1);
     setLine(resetLine6, 1);
     delayMicros(10);
     disableDrivers();
-    targetReleased = 1;
 }
 
 void stopIfInterrupted() {

@@ -38,6 +38,35 @@ struct PortLibraryEntries {
 // The bound library; all null until bindPortLibrary succeeds. Tests may fill the slots directly.
 inline PortLibraryEntries PortLibrary;
 
+// The programmer extension's entry points (io.h), resolved beside the thirteen.
+struct ProgrammerLibraryEntries {
+    int32_t(IO_CALL* Version)() = nullptr;
+    int32_t(IO_CALL* Open)() = nullptr;
+    int32_t(IO_CALL* Enable)(uint8_t*) = nullptr;
+    int32_t(IO_CALL* Release)() = nullptr;
+    int32_t(IO_CALL* Instruction)(const uint8_t*, uint8_t*) = nullptr;
+    const char*(IO_CALL* Error)() = nullptr;
+    int32_t(IO_CALL* WriteFlash)(uint32_t, const uint8_t*, uint32_t, uint32_t, IoProgress,
+                                 void*) = nullptr;
+    int32_t(IO_CALL* ReadMemory)(int32_t, uint32_t, uint8_t*, uint32_t, IoProgress,
+                                 void*) = nullptr;
+    int32_t(IO_CALL* WriteEeprom)(uint32_t, const uint8_t*, uint32_t, IoProgress, void*) = nullptr;
+
+    // Set by acceptProgrammerLibrary: the library carries instructions itself.
+    bool accepted = false;
+    // What ProgrammerOpen answered, once asked, and the library's reason when it failed.
+    enum class Opened { notYet, yes, no } opened = Opened::notYet;
+    std::string absence;
+};
+
+// The bound library's extension; all null when it has none. Tests may fill the slots directly,
+// then call acceptProgrammerLibrary.
+inline ProgrammerLibraryEntries ProgrammerLibrary;
+
+// Sets ProgrammerLibrary.accepted when every required entry point is there and the library
+// answers the version this program speaks (IO_PROGRAMMER_VERSION); clears it otherwise.
+void acceptProgrammerLibrary();
+
 // The library's name as loaded ("io").
 inline constexpr const char* portLibraryName = "io";
 
@@ -108,9 +137,19 @@ void calibrateDelay();
 // 1 while the target is released, 0 while it is held in programming mode.
 inline int32_t targetReleased = 0;
 
-// The loop-back test: 1 when the adapter is plugged in, else 0. Without a usable port library
-// it answers 0 without touching any port.
+// 1 when the programmer in use (link/programmer.h) is there, else 0.
 [[nodiscard]] int adapterPresent();
+// Resets the target into programming mode and sends Programming Enable through the programmer
+// in use; returns the target's echo (0x53 when it is in step).
+[[nodiscard]] uint8_t enterProgrammingMode();
+// Lets the target go through the programmer in use.
+void releaseTarget();
+
+// ---- The adapter's lines, for the bit-banging programmer -----------------------------------
+
+// The loop-back test: true when the adapter is plugged in. Without a usable port library it
+// answers false without touching any port.
+[[nodiscard]] bool loopBackPresent();
 
 // Sets data-port bit 4 to 7 high when level is exactly 1, else low; other bits are ignored.
 void setLine(unsigned bit, int8_t level);
@@ -119,8 +158,10 @@ void enableDrivers();
 void disableDrivers();
 void idleLines();
 void pulseReset(int32_t settleMicros);
-void enterProgrammingMode();
-void releaseTarget();
+// The lines into programming mode (drivers on, RESET low and pulsed, the waits), and out again
+// (RESET high, then the drivers off).
+void driveProgrammingMode();
+void driveRelease();
 
 // When an interrupt signal came (platform::watchForInterrupts): releases a held target (reset
 // lines high, then the drivers off), wipes a progress bar, prints one line that says so and ends

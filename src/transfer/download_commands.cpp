@@ -14,6 +14,7 @@
 #include "image/image.h"
 #include "image/load_command.h"
 #include "link/link.h"
+#include "link/programmer.h"
 #include "transfer/transfer.h"
 
 namespace quillon {

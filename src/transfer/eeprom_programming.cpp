@@ -1,24 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Writing the EEPROM byte by byte from ImageBuffer.
+// Writing the EEPROM from ImageBuffer.
 #include <algorithm>
+#include <span>
 
-#include "device/instructions.h"
 #include "image/image.h"
-#include "link/link.h"
+#include "link/programmer.h"
 #include "platform/progress.h"
 #include "transfer/transfer.h"
 
 namespace quillon {
 
 int32_t programEeprom(int32_t /*device*/, int32_t length) {
-    // Every byte is written, whatever it holds: the write instruction erases the byte itself.
-    const int32_t end = std::min(length, imageBufferBytes);
+    const int32_t end = std::clamp(length, 0, imageBufferBytes);
     progress::start("Programming EEPROM", end);
-    for (int32_t i = 0; i < end; ++i) {
-        writeEepromByte(static_cast<uint16_t>(i), ImageBuffer[static_cast<std::size_t>(i)]);
-        delayMicros(eepromByteMicros);
-        progress::advance(i + 1);
-    }
+    programmer().writeEeprom(std::span(ImageBuffer).first(static_cast<std::size_t>(end)),
+                             [](int32_t done) { progress::advance(done); });
     progress::finish();
     return length;
 }

@@ -34,7 +34,7 @@ std::vector<std::string> run(const Row& row, const std::string& state = "") {
                                     .traceFile = "",
                                     .keepTrace = true});
     EXPECT_TRUE(problems.empty());
-    q::enterProgrammingMode();
+    q::driveProgrammingMode();
     std::istringstream tokens(row.script);
     for (std::string token; tokens >> token;) {
         const auto micros = [&] { return std::chrono::microseconds(std::stoi(token.substr(1))); };
@@ -130,8 +130,7 @@ TEST(SimBoard, AnswersAsTheDataSheetsPartWould) {
 
 TEST(SimBoard, MisoChangesAfterTheFallingEdgeMostSignificantBitFirst) {
     q::testing::SimulatedPort port; // an ATmega16
-    q::enterProgrammingMode();
-    ASSERT_EQ(q::programmingEnable(), 0x53);
+    ASSERT_EQ(q::enterProgrammingMode(), 0x53);
     for (const uint8_t byte : {0x30, 0x00, 0x00}) {
         (void)q::transferByte(byte);
     }
