@@ -125,7 +125,7 @@ void hostReport(const std::string& line) {
 EmulatedUsb::EmulatedUsb(sim::Board& board, FirmwareTime& time, UsbaspSetup setup,
                          const std::vector<std::string>& serials, UsbFaults faults, Sleep sleep,
                          Report report)
-    : faults_(faults), sleep_(std::move(sleep)), report_(std::move(report)) {
+    : time_(time), faults_(faults), sleep_(std::move(sleep)), report_(std::move(report)) {
     devices_.push_back({0x046d, 0xc31c, {"Logitech", "USB Keyboard", ""}, nullptr});
     if (faults.stranger) {
         devices_.push_back({usbasp::vendorId,
@@ -162,7 +162,9 @@ int EmulatedUsb::transfer(const Device& device, uint8_t requestType, uint8_t req
     if (device.usbasp == nullptr) {
         return LIBUSB_ERROR_PIPE; // the stranger stalls vendor requests it doesn't know
     }
+    time_.freeze();
     const int moved = device.usbasp->request(requestType, request, value, index, data);
+    time_.thaw();
     bytes_ += static_cast<uint64_t>(std::max(moved, 0));
     return moved;
 }

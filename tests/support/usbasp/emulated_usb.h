@@ -63,6 +63,7 @@ class EmulatedUsb {
     void report(const std::string& line) const { report_(line); }
 
   private:
+    FirmwareTime& time_;
     std::vector<std::unique_ptr<EmulatedUsbasp>> usbasps_;
     std::vector<Device> devices_;
     UsbFaults faults_;

@@ -20,15 +20,27 @@ namespace quillon::testing {
 
 // A board's time behind a programmer's firmware: a base clock (real time for the built program,
 // a clock standing still in process) plus every wait of the firmware's, which passes at once.
+// While the firmware answers a request the base stands still, so that what the firmware does
+// (how often it polls a page being written, say) doesn't depend on how fast the host runs it.
 class FirmwareTime final : public sim::Clock {
   public:
     explicit FirmwareTime(const sim::Clock& base) : base_(base) {}
-    [[nodiscard]] Duration now() const override { return base_.now() + ahead_; }
+    [[nodiscard]] Duration now() const override {
+        return (frozen_ ? frozenAt_ : base_.now()) + ahead_;
+    }
     void pass(Duration time) { ahead_ += time; }
+    // The base stands still from now until thaw().
+    void freeze() {
+        frozenAt_ = base_.now();
+        frozen_ = true;
+    }
+    void thaw() { frozen_ = false; }
 
   private:
     const sim::Clock& base_;
     Duration ahead_{};
+    Duration frozenAt_{};
+    bool frozen_ = false;
 };
 
 enum class Firmware {
