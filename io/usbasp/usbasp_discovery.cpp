@@ -132,6 +132,25 @@ IoResult UsbaspProgrammer::open() {
     }
     handle_ = search.found.front().first;
 
+    // The clock is set now; what else the firmware can do is asked when it matters.
+    if (config_.sck && !learnFirmware()) {
+        closeDevice();
+        return IO_FAILED;
+    }
+    if (config_.sck && !setsClock_) {
+        closeDevice();
+        return failed("this USBasp's firmware is too old to set the ISP clock (sck=" +
+                      std::string(config_.sck->name) +
+                      "): for a slow target close its slow-clock jumper and leave sck= out, or "
+                      "update its firmware");
+    }
+    return IO_OK;
+}
+
+bool UsbaspProgrammer::learnFirmware() {
+    if (firmwareKnown_) {
+        return true;
+    }
     // Firmware from 2009 on answers SETISPSCK (and knows SETLONGADDRESS); code 0 leaves the
     // clock to the firmware. Firmware from 2011 on answers GETCAPABILITIES.
     std::array<uint8_t, 4> reply{};
@@ -141,19 +160,12 @@ IoResult UsbaspProgrammer::open() {
     const auto capabilities =
         clockReply ? transferred(Request::GetCapabilities, 0, 0, reply) : clockReply;
     if (!capabilities) {
-        closeDevice();
-        return IO_FAILED;
+        return false;
     }
     setsClock_ = *clockReply == 1;
     extendsAddress_ = *capabilities == 4;
-    if (config_.sck && !setsClock_) {
-        closeDevice();
-        return failed("this USBasp's firmware is too old to set the ISP clock (sck=" +
-                      std::string(config_.sck->name) +
-                      "): for a slow target close its slow-clock jumper and leave sck= out, or "
-                      "update its firmware");
-    }
-    return IO_OK;
+    firmwareKnown_ = true;
+    return true;
 }
 
 } // namespace quillon::usbasp

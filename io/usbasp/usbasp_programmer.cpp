@@ -10,8 +10,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Long enough for a 200-byte EEPROM block, which the firmware writes byte by byte.
-constexpr unsigned int timeoutMillis = 5000;
+// How long a request may take: 5 seconds, and the time the firmware needs for a block at the
+// ISP clock: 32 bits an instruction and up to 10 ms of waiting for each byte (an EEPROM write).
+constexpr unsigned int spareMillis = 5000;
+constexpr unsigned int byteWaitMillis = 10;
+
+unsigned int timeoutMillis(uint32_t sckHertz) {
+    return spareMillis + blockBytes * (32 * 1000 / sckHertz + byteWaitMillis);
+}
 // The firmware leaves RESET low at CONNECT; the target listens 20 ms later.
 constexpr std::chrono::microseconds settleTime = 25ms;
 constexpr uint32_t segmentBytes = 0x20000; // what one Load Extended Address byte reaches
@@ -84,16 +90,19 @@ IoResult UsbaspProgrammer::notOpen() {
 
 std::optional<int> UsbaspProgrammer::transferred(Request request, uint16_t value, uint16_t index,
                                                  std::span<uint8_t> data, bool out) {
+    // Without sck= the firmware may run at the slow-clock jumper's 8 kHz.
+    const unsigned int timeout = timeoutMillis(config_.sck ? config_.sck->hertz : jumperSckHertz);
     const int result = system_.controlTransfer(
         handle_, out ? requestOut : requestIn, static_cast<uint8_t>(request), value, index,
-        data.data(), static_cast<uint16_t>(data.size()), timeoutMillis);
+        data.data(), static_cast<uint16_t>(data.size()), timeout);
     if (result >= 0) {
         return result;
     }
     const std::string name = nameOf(request);
     if (result == LIBUSB_ERROR_TIMEOUT) {
-        error_ = "the USBasp did not answer its " + name +
-                 " request within 5 seconds: unplug it, plug it in again and start over";
+        error_ = "the USBasp did not answer its " + name + " request within " +
+                 std::to_string((timeout + 999) / 1000) +
+                 " seconds: unplug it, plug it in again and start over";
     } else if (result == LIBUSB_ERROR_NO_DEVICE) {
         error_ =
             "the USBasp went away during its " + name + " request: plug it in again and start over";
@@ -189,7 +198,11 @@ IoResult UsbaspProgrammer::instruction(std::span<const uint8_t, 4> bytes,
 }
 
 bool UsbaspProgrammer::addressBlock(uint32_t address, bool flash) {
-    if (flash && !extendsAddress_ && address / segmentBytes != extendedAddress_) {
+    const bool beyondFirstSegment = flash && (address >= segmentBytes || extendedAddress_ != 0);
+    if ((address > 0xFFFF || beyondFirstSegment) && !learnFirmware()) {
+        return false;
+    }
+    if (beyondFirstSegment && !extendsAddress_ && address / segmentBytes != extendedAddress_) {
         // Firmware before 2011 leaves the extended address byte to the host.
         const std::array<uint8_t, 4> load{loadExtendedAddress, 0,
                                           static_cast<uint8_t>(address / segmentBytes), 0};

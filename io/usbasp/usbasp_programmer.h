@@ -68,6 +68,8 @@ class UsbaspProgrammer {
     // answers none), or nothing, with error_ set, when the transfer failed.
     [[nodiscard]] std::optional<int> transferred(Request request, uint16_t value, uint16_t index,
                                                  std::span<uint8_t> data, bool out = false);
+    // Asks the firmware, once, which requests it knows. False (error_ set) when that failed.
+    [[nodiscard]] bool learnFirmware();
     // Makes the firmware address `address` for the next block, as it needs.
     [[nodiscard]] bool addressBlock(uint32_t address, bool flash);
     [[nodiscard]] IoResult failed(std::string message);
@@ -83,6 +85,7 @@ class UsbaspProgrammer {
     libusb_context* context_ = nullptr;
     libusb_device_handle* handle_ = nullptr;
     std::string error_;
+    bool firmwareKnown_ = false;   // the two below were asked
     bool setsClock_ = false;       // the firmware knows SETISPSCK (and SETLONGADDRESS)
     bool extendsAddress_ = false;  // the firmware sends Load Extended Address itself
     bool longAddressMode_ = false; // SETLONGADDRESS was sent since the last CONNECT
