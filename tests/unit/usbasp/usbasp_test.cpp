@@ -58,7 +58,11 @@ std::vector<uint8_t> pattern(std::size_t length, unsigned seed) {
     return bytes;
 }
 
+} // namespace
+
 // ---- Settings --------------------------------------------------------------------------------
+
+namespace {
 
 struct SettingsRow {
     const char* text;
@@ -67,6 +71,8 @@ struct SettingsRow {
 };
 
 class Settings : public ::testing::TestWithParam<SettingsRow> {};
+
+} // namespace
 
 TEST_P(Settings, ChooseAStepAndASerialNumberOrSayWhatIsWrong) {
     const SettingsRow& row = GetParam();
@@ -94,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Memories through the blocks -------------------------------------------------------------
 
+namespace {
+
 struct MemoryRow {
     const char* name;
     const char* device;
@@ -105,6 +113,8 @@ struct MemoryRow {
 };
 
 class Memories : public ::testing::TestWithParam<MemoryRow> {};
+
+} // namespace
 
 TEST_P(Memories, AreWrittenAndReadBackInBlocks) {
     const MemoryRow& row = GetParam();
@@ -175,6 +185,8 @@ TEST(Usbasp, FlashMovesInFullBlocks) {
 
 // ---- Faults ----------------------------------------------------------------------------------
 
+namespace {
+
 struct FaultRow {
     const char* name;
     const char* settings;
@@ -187,6 +199,8 @@ struct FaultRow {
 };
 
 class Faults : public ::testing::TestWithParam<FaultRow> {};
+
+} // namespace
 
 TEST_P(Faults, GiveTheirOneLine) {
     const FaultRow& row = GetParam();
@@ -305,5 +319,3 @@ TEST(Usbasp, TransferFailingMidwayStopsTheWrite) {
         << rig.programmer.error();
     EXPECT_EQ(rig.usb.transfers(), 12U) << "went on after the failure";
 }
-
-} // namespace
