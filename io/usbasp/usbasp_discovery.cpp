@@ -152,13 +152,14 @@ bool UsbaspProgrammer::learnFirmware() {
         return true;
     }
     // Firmware from 2009 on answers SETISPSCK (and knows SETLONGADDRESS); code 0 leaves the
-    // clock to the firmware. Firmware from 2011 on answers GETCAPABILITIES.
+    // clock to the firmware. Firmware from 2011 on answers GETCAPABILITIES. Firmware that
+    // doesn't know a request answers nothing, or, in some clones, stalls it.
     std::array<uint8_t, 4> reply{};
     const auto clockReply =
         transferred(Request::SetIspSck, config_.sck ? config_.sck->code : sckAuto, 0,
-                    std::span(reply).first(1));
+                    std::span(reply).first(1), false, true);
     const auto capabilities =
-        clockReply ? transferred(Request::GetCapabilities, 0, 0, reply) : clockReply;
+        clockReply ? transferred(Request::GetCapabilities, 0, 0, reply, false, true) : clockReply;
     if (!capabilities) {
         return false;
     }

@@ -89,14 +89,15 @@ IoResult UsbaspProgrammer::notOpen() {
 }
 
 std::optional<int> UsbaspProgrammer::transferred(Request request, uint16_t value, uint16_t index,
-                                                 std::span<uint8_t> data, bool out) {
+                                                 std::span<uint8_t> data, bool out,
+                                                 bool stallIsNone) {
     // Without sck= the firmware may run at the slow-clock jumper's 8 kHz.
     const unsigned int timeout = timeoutMillis(config_.sck ? config_.sck->hertz : jumperSckHertz);
     const int result = system_.controlTransfer(
         handle_, out ? requestOut : requestIn, static_cast<uint8_t>(request), value, index,
         data.data(), static_cast<uint16_t>(data.size()), timeout);
-    if (result >= 0) {
-        return result;
+    if (result >= 0 || (stallIsNone && result == LIBUSB_ERROR_PIPE)) {
+        return std::max(result, 0);
     }
     const std::string name = nameOf(request);
     if (result == LIBUSB_ERROR_TIMEOUT) {

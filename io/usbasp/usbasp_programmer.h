@@ -65,9 +65,11 @@ class UsbaspProgrammer {
     [[nodiscard]] bool transfer(Request request, uint16_t value, uint16_t index,
                                 std::span<uint8_t> data, bool out = false);
     // The same, answering the count of bytes that moved (firmware that doesn't know a request
-    // answers none), or nothing, with error_ set, when the transfer failed.
+    // answers none), or nothing, with error_ set, when the transfer failed. `stallIsNone`: a
+    // stalled request counts as answered with nothing.
     [[nodiscard]] std::optional<int> transferred(Request request, uint16_t value, uint16_t index,
-                                                 std::span<uint8_t> data, bool out = false);
+                                                 std::span<uint8_t> data, bool out = false,
+                                                 bool stallIsNone = false);
     // Asks the firmware, once, which requests it knows. False (error_ set) when that failed.
     [[nodiscard]] bool learnFirmware();
     // Makes the firmware address `address` for the next block, as it needs.

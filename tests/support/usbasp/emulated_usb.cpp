@@ -165,7 +165,7 @@ int EmulatedUsb::transfer(const Device& device, uint8_t requestType, uint8_t req
     time_.freeze();
     const int moved = device.usbasp->request(requestType, request, value, index, data);
     time_.thaw();
-    bytes_ += static_cast<uint64_t>(std::max(moved, 0));
+    bytes_ += static_cast<uint64_t>(std::max(moved, 0)); // a stall moves nothing
     return moved;
 }
 

@@ -2,6 +2,7 @@
 #include "emulated_usbasp.h"
 
 #include <algorithm>
+#include <libusb.h>
 
 #include "usbasp_protocol.h"
 
@@ -41,7 +42,7 @@ bool EmulatedUsbasp::knows(uint8_t request) const {
 int EmulatedUsbasp::request(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                             std::span<uint8_t> data) {
     if (!knows(request)) {
-        return 0;
+        return setup_.stallsUnknown ? LIBUSB_ERROR_PIPE : 0;
     }
     if ((requestType & 0x80U) != 0) {
         return answerIn(request, value, index, data);

@@ -51,7 +51,8 @@ enum class Firmware {
 
 struct UsbaspSetup {
     Firmware firmware = Firmware::Current;
-    bool jumper = false; // the slow-clock jumper is closed: 8 kHz whatever SETISPSCK chose
+    bool jumper = false;        // the slow-clock jumper is closed: 8 kHz whatever SETISPSCK chose
+    bool stallsUnknown = false; // a clone's firmware that stalls the requests it doesn't know
 };
 
 class EmulatedUsbasp {
@@ -61,7 +62,7 @@ class EmulatedUsbasp {
 
     // One vendor request (its setup packet's fields) with its data stage: `data` holds what an
     // OUT request carries, or receives what an IN request answers. Answers the count of bytes
-    // moved, as a control transfer does.
+    // moved, or LIBUSB_ERROR_PIPE for a stall, as a control transfer does.
     [[nodiscard]] int request(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
                               std::span<uint8_t> data);
 
