@@ -16,6 +16,7 @@ constexpr microseconds fullPageWrite{9500};
 constexpr microseconds partPageWrite{10500};
 constexpr microseconds eepromByteWrite{11500};
 constexpr microseconds resetSettle{30000};
+constexpr microseconds lineSettle{10};
 constexpr uint32_t flashBlockBytes = 256; // read back between two progress calls
 
 uint8_t high(uint32_t value) {
@@ -27,8 +28,8 @@ uint8_t low(uint32_t value) {
 
 } // namespace
 
-InstructionProgrammer::InstructionProgrammer(Board& board, IspWire::Wait wait, const Faults& faults)
-    : wire_(board, std::move(wait)), faults_(faults) {}
+InstructionProgrammer::InstructionProgrammer(Board& board, IspWire::Wait wait, Faults faults)
+    : wire_(board, std::move(wait)), faults_(std::move(faults)) {}
 
 bool InstructionProgrammer::callGoesThrough() {
     ++calls_;
@@ -79,6 +80,7 @@ int32_t InstructionProgrammer::release() {
     if (!callGoesThrough()) {
         return IO_FAILED;
     }
+    wire_.wait(lineSettle); // as the lines take to settle before RESET rises
     wire_.release();
     return IO_OK;
 }

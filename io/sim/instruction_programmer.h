@@ -20,7 +20,7 @@ namespace quillon::sim {
 class InstructionProgrammer {
   public:
     // `faults`: no-adapter (no programmer to open), skip-waits, programmer-fail=N.
-    InstructionProgrammer(Board& board, IspWire::Wait wait, const Faults& faults);
+    InstructionProgrammer(Board& board, IspWire::Wait wait, Faults faults);
 
     // The extension's entry points; each answers an IoResult.
     [[nodiscard]] int32_t open();

@@ -5,6 +5,7 @@
 // reported on standard error, one line each naming its variable, and replaced by something safe.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <span>
@@ -24,6 +25,8 @@ const quillon::sim::SteadyClock realTime;
 
 // Made with the board; null on the bit level.
 std::unique_ptr<InstructionProgrammer> ownProgrammer;
+// How long its firmware has waited after its writes (for the benchmark).
+std::chrono::steady_clock::duration firmwareWaits{};
 
 std::unique_ptr<Board> loadBoard() {
     quillon::sim::Problems problems;
@@ -31,7 +34,12 @@ std::unique_ptr<Board> loadBoard() {
     auto board = std::make_unique<Board>(config, realTime);
     if (config.level == quillon::sim::Level::instruction) {
         ownProgrammer = std::make_unique<InstructionProgrammer>(
-            *board, [](std::chrono::microseconds time) { std::this_thread::sleep_for(time); },
+            *board,
+            [](std::chrono::microseconds time) {
+                const auto start = std::chrono::steady_clock::now();
+                std::this_thread::sleep_for(time);
+                firmwareWaits += std::chrono::steady_clock::now() - start;
+            },
             config.faults);
     }
     problems.insert(problems.end(), board->problems().begin(), board->problems().end());
@@ -134,6 +142,12 @@ IO_EXPORT int32_t IO_CALL ProgrammerWriteEeprom(uint32_t address, const uint8_t*
                ? ownProgrammer->writeEeprom(address, std::span(data, length), progress, context)
                : IO_FAILED;
 }
+// Not part of io.h: the benchmark's way to tell the firmware's waits from the programmer's own
+// work on the instruction level.
+IO_EXPORT int64_t IO_CALL SimulatedFirmwareWaitNanos(void) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(firmwareWaits).count();
+}
+
 IO_EXPORT const char* IO_CALL ProgrammerError(void) {
     return ownProgrammer ? ownProgrammer->error() : "the simulated board is on the bit level";
 }

@@ -20,9 +20,8 @@ namespace {
 // The echo of Programming Enable from a target that is in step.
 constexpr uint8_t enableEcho = 0x53;
 
-} // namespace
-
-void greetTarget() {
+// Takes the target into programming mode and greets it, holding it.
+void greetHeldTarget() {
     const uint8_t echo = enterProgrammingMode();
     readSignature();
     currentDevice = identifyDevice();
@@ -40,6 +39,17 @@ void greetTarget() {
     }
     std::printf(verdict == DefaultFuses::set ? "- default fuses set\n"
                                              : "- default fuses not set\n");
+}
+
+} // namespace
+
+void greetTarget() {
+    try {
+        greetHeldTarget();
+    } catch (const ProgrammerFailure& failure) {
+        reportProgrammerFailure("the greeting", failure);
+        releaseTarget();
+    }
 }
 
 void runPrompt(std::FILE* input) {
@@ -80,12 +90,7 @@ void runArguments(int argc, char** argv) {
 }
 
 void runTargetDialogue(int argc, char** argv) {
-    try {
-        greetTarget();
-    } catch (const ProgrammerFailure& failure) {
-        reportProgrammerFailure("the greeting", failure);
-        releaseTarget();
-    }
+    greetTarget();
     if (argc <= 1) {
         runPrompt(stdin);
     } else {

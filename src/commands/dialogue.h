@@ -7,7 +7,7 @@
 namespace quillon {
 
 // Takes the target into programming mode, identifies it and prints the greeting. Leaves the
-// target held.
+// target held, unless the programmer failed: that is said, and the target released.
 void greetTarget();
 
 // The prompt: reads words from input and runs them until the input ends, then releases the

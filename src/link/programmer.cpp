@@ -68,23 +68,10 @@ void Programmer::writeEeprom(std::span<const uint8_t> data, const BlockProgress&
     }
 }
 
-namespace {
-
-Programmer* replacement = nullptr;
-
-} // namespace
-
 Programmer& programmer() {
     static BitBangProgrammer bitBang;
     static LibraryProgrammer library;
-    if (replacement != nullptr) {
-        return *replacement;
-    }
     return ProgrammerLibrary.accepted ? static_cast<Programmer&>(library) : bitBang;
-}
-
-void useProgrammer(Programmer* programmer) {
-    replacement = programmer;
 }
 
 int adapterPresent() {

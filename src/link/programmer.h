@@ -80,8 +80,4 @@ class Programmer {
 // library's port entry points.
 [[nodiscard]] Programmer& programmer();
 
-// Puts `replacement` in use instead of the choice above (null: that choice again). For tests;
-// `replacement` must outlive its use.
-void useProgrammer(Programmer* replacement);
-
 } // namespace quillon

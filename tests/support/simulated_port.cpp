@@ -18,30 +18,8 @@ void advanceClock(int32_t micros) {
     activeClock->advance(std::chrono::microseconds(std::max(micros, 0)));
 }
 
-} // namespace
-
-// The tests run on Linux only, where IO_CALL is the default calling convention of a lambda.
-SimulatedPort::SimulatedPort(const sim::Config& config)
-    : board_(config, clock_), previousWait_(setWaitFunction(advanceClock)) {
-    active = &board_;
-    activeClock = &clock_;
-    PortLibrary = PortLibraryEntries{};
-    PortLibrary.SetPortBit = [](uint16_t port, uint8_t bit) { active->setPortBit(port, bit); };
-    PortLibrary.ClrPortBit = [](uint16_t port, uint8_t bit) { active->clrPortBit(port, bit); };
-    PortLibrary.GetPortBit = [](uint16_t port, uint8_t bit) {
-        return active->getPortBit(port, bit);
-    };
-    ProgrammerLibrary = ProgrammerLibraryEntries{};
-    if (config.level == sim::Level::instruction) {
-        own_ = std::make_unique<sim::InstructionProgrammer>(
-            board_, [](std::chrono::microseconds time) { activeClock->advance(time); },
-            config.faults);
-        activeOwn = own_.get();
-        plugInstructionLevel();
-    }
-}
-
-void SimulatedPort::plugInstructionLevel() {
+// The extension's slots, forwarding to the active board's own programmer.
+void plugInstructionLevel() {
     ProgrammerLibraryEntries& e = ProgrammerLibrary;
     e.Version = [] { return int32_t{IO_PROGRAMMER_VERSION}; };
     e.Open = [] { return activeOwn->open(); };
@@ -67,6 +45,29 @@ void SimulatedPort::plugInstructionLevel() {
         return activeOwn->writeEeprom(address, std::span(data, length), progress, context);
     };
     acceptProgrammerLibrary();
+}
+
+} // namespace
+
+// The tests run on Linux only, where IO_CALL is the default calling convention of a lambda.
+SimulatedPort::SimulatedPort(const sim::Config& config)
+    : board_(config, clock_), previousWait_(setWaitFunction(advanceClock)) {
+    active = &board_;
+    activeClock = &clock_;
+    PortLibrary = PortLibraryEntries{};
+    PortLibrary.SetPortBit = [](uint16_t port, uint8_t bit) { active->setPortBit(port, bit); };
+    PortLibrary.ClrPortBit = [](uint16_t port, uint8_t bit) { active->clrPortBit(port, bit); };
+    PortLibrary.GetPortBit = [](uint16_t port, uint8_t bit) {
+        return active->getPortBit(port, bit);
+    };
+    ProgrammerLibrary = ProgrammerLibraryEntries{};
+    if (config.level == sim::Level::instruction) {
+        own_ = std::make_unique<sim::InstructionProgrammer>(
+            board_, [](std::chrono::microseconds time) { activeClock->advance(time); },
+            config.faults);
+        activeOwn = own_.get();
+        plugInstructionLevel();
+    }
 }
 
 SimulatedPort::~SimulatedPort() {

@@ -36,8 +36,6 @@ class SimulatedPort {
     [[nodiscard]] sim::VirtualClock& clock() { return clock_; }
 
   private:
-    void plugInstructionLevel();
-
     sim::VirtualClock clock_;
     sim::Board board_;
     std::unique_ptr<sim::InstructionProgrammer> own_; // on the instruction level

@@ -38,9 +38,9 @@ TEST_P(Transcript, OfTheMemoryCommands) {
     expectTranscript(GetParam(), QUILLON_SOURCE_DIR "/tests/e2e/memory/expected");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MemoryE2E, Transcript,
-    ::testing::Values(
+namespace {
+
+const std::vector<ChipCase> memoryCases{
         // A blank flash uploads whole; "de" then "ue"; "sf00" serves the next "ld" and falls back
         // after it unless "nv" is on, and "ld" leaves the chip alone; "nv" serves one "df" only;
         // "df" then "uf", also to a file it can't open or fully write. "de" compares the
@@ -80,5 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"over.hex", ":011000005A95\n"},
                   {"eover.hex", ":010100005AA4\n"},
                   {"bufferend.hex", ":020000040005F5\n:018DDF001182\n"},
-                  {"beyond.hex", ":020000040005F5\n:018DE0001181\n"}}}),
-    caseName);
+                  {"beyond.hex", ":020000040005F5\n:018DE0001181\n"}}}};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(MemoryE2E, Transcript, ::testing::ValuesIn(memoryCases), caseName);
+// The same through a programmer that carries instructions and blocks itself: the same output
+// and memories; the trace shows the instructions its firmware chose.
+INSTANTIATE_TEST_SUITE_P(MemoryE2EInstructionLevel, Transcript,
+                         ::testing::ValuesIn(atInstructionLevel(memoryCases)), caseName);

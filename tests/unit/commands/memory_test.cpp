@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "image/hex_writer.h"
 #include "image/image.h"
@@ -11,13 +12,6 @@
 
 namespace q = quillon;
 using q::testing::Session;
-
-namespace quillon::sim {
-// A part's name in the names of the tests it is a parameter of.
-static void PrintTo(const Part& part, std::ostream* out) {
-    *out << part.name;
-}
-} // namespace quillon::sim
 
 namespace {
 
@@ -38,7 +32,14 @@ std::string hexFile(const std::string& name, std::size_t length, std::string& by
     return path;
 }
 
-class EveryPart : public ::testing::TestWithParam<q::sim::Part> {};
+// Every part on both levels of the simulated library: driven bit by bit, and by a programmer
+// that carries instructions and blocks itself.
+class EveryPart : public ::testing::TestWithParam<std::tuple<q::sim::Part, q::sim::Level>> {};
+
+std::string partAndLevel(const ::testing::TestParamInfo<EveryPart::ParamType>& info) {
+    return std::get<0>(info.param).name +
+           (std::get<1>(info.param) == q::sim::Level::bit ? "_bit" : "_instruction");
+}
 
 } // namespace
 
@@ -47,10 +48,10 @@ class EveryPart : public ::testing::TestWithParam<q::sim::Part> {};
 // where it has them, and one as large as its EEPROM, each written and read back whole. The
 // default fuses of the first seven rows are this program's own, not the factory's.
 TEST_P(EveryPart, TakesImagesAsLargeAsItsMemories) {
-    const std::string name = GetParam().name;
+    const std::string name = std::get<0>(GetParam()).name;
     const std::set<std::string> own{"ATmega16",  "ATmega32",  "ATmega48", "ATmega88",
                                     "ATmega168", "ATmega644", "ATmega128"};
-    Session s(name);
+    Session s(name, {}, std::get<1>(GetParam()));
     EXPECT_EQ(s.greeting, "Target " + name + " responding - default fuses " +
                               (own.contains(name) ? "not set\n" : "set\n"));
     const std::size_t flashBytes = s.chip().flash.size();
@@ -69,7 +70,11 @@ TEST_P(EveryPart, TakesImagesAsLargeAsItsMemories) {
     EXPECT_EQ(std::string(s.chip().eeprom.begin(), s.chip().eeprom.end()), eeprom);
 }
 
-INSTANTIATE_TEST_SUITE_P(Parts, EveryPart, ::testing::ValuesIn(q::sim::knownParts()));
+INSTANTIATE_TEST_SUITE_P(Parts, EveryPart,
+                         ::testing::Combine(::testing::ValuesIn(q::sim::knownParts()),
+                                            ::testing::Values(q::sim::Level::bit,
+                                                              q::sim::Level::instruction)),
+                         partAndLevel);
 
 // The verification compares from the image's first byte to its end, also where the chip stayed
 // erased, and on to the flash's last byte where older data stayed through the erase (an

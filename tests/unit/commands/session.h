@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A simulated board in process (SimulatedPort), greeted as at start-up, on which command words
-// run one at a time as the prompt runs them, with what each prints captured; and scratch files.
+// A simulated board in process (SimulatedPort), on either level, greeted as at start-up, on which
+// command words run one at a time as the prompt runs them, with what each prints captured; and
+// scratch files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,15 +42,21 @@ inline std::string scratchFile(const std::string& name, const std::string& text)
 }
 
 struct Session {
-    explicit Session(std::string device, sim::Faults faults = {})
+    explicit Session(std::string device, sim::Faults faults = {},
+                     sim::Level level = sim::Level::bit)
         : port([&] {
               sim::Config config;
               config.device = std::move(device);
               config.faults = std::move(faults);
+              config.level = level;
               return config;
           }()) {
         resetProcessState();
-        greeting = printed(greetTarget);
+        greeting = printed([] {
+            if (adapterPresent() != 0) {
+                greetTarget();
+            }
+        });
     }
     // NOLINTNEXTLINE(readability-convert-member-functions-to-static): this session's word
     std::string run(const std::string& word) {
