@@ -73,11 +73,15 @@ clean:
 
 # The memory commands' timings on the simulated chip (full-flash df and uf, HEX read and write),
 # then the Arduino programmer's bytes on the line and their seconds at 19200 baud (df and de
-# through the emulated ArduinoISP sketch).
+# through the emulated ArduinoISP sketch), then the USBasp's control transfers for df and uf
+# through the tests' emulated USBasp.
 .PHONY: bench
 bench: build
 	LD_LIBRARY_PATH=$(BUILD)/sim $(BUILD)/quillon_bench $(BUILD)/sim/libio.so
 	$(BUILD)/arduino_bench $(BUILD)/quillon $(BUILD)/arduino $(BUILD)/bench-arduino
+	if [ -f $(BUILD)/tests/usbasp-emulated/libio.so ]; then \
+		$(BUILD)/quillon_usbasp_bench $(BUILD)/quillon $(BUILD)/tests/usbasp-emulated; \
+	else echo "USBasp benchmark skipped: needs the tests built (make test)"; fi
 
 # Static analysis of the whole tree: clang-tidy (checks in .clang-tidy) on every file the build
 # compiles, the tests' and fuzzers' included once `make test` has configured them, and cppcheck.

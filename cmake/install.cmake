@@ -2,7 +2,8 @@
 # What `cmake --install` puts under the prefix besides the program (src/) and its Linux io
 # library (io/ppdev/), both in bin/: the simulated target with its quillon-sim launcher, the GPIO
 # library with its quillon-gpio launcher, the SPI library with its quillon-spi launcher, the
-# Arduino library with its quillon-arduino launcher, the man page and the user's documentation.
+# Arduino library with its quillon-arduino launcher, the USBasp library with its quillon-usbasp
+# launcher and udev rule, the man page and the user's documentation.
 if(WIN32)
     return()
 endif()
@@ -69,6 +70,26 @@ if(TARGET io_arduino)
         ${PROJECT_BINARY_DIR}/install/quillon-arduino @ONLY)
     install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-arduino
         DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The USBasp library and its launcher, made the same way, and the udev rule that lets the user
+# at the console open the USBasp.
+set(QUILLON_USBASP_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillon/usbasp)
+if(TARGET io_usbasp)
+    install(TARGETS io_usbasp LIBRARY DESTINATION ${QUILLON_USBASP_LIBDIR})
+    if(IS_ABSOLUTE ${CMAKE_INSTALL_BINDIR} OR IS_ABSOLUTE ${QUILLON_USBASP_LIBDIR})
+        set(QUILLON_USBASP_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/quillon/usbasp)
+    else()
+        file(RELATIVE_PATH relative /${CMAKE_INSTALL_BINDIR} /${QUILLON_USBASP_LIBDIR})
+        set(QUILLON_USBASP_DIR "$bin/${relative}")
+    endif()
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/quillon-usbasp.in
+        ${PROJECT_BINARY_DIR}/install/quillon-usbasp @ONLY)
+    install(PROGRAMS ${PROJECT_BINARY_DIR}/install/quillon-usbasp
+        DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # Under the prefix; the package moves it to /lib/udev/rules.d (package-compress.cmake).
+    install(FILES ${PROJECT_SOURCE_DIR}/io/usbasp/60-quillon-usbasp.rules
+        DESTINATION lib/udev/rules.d)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/quillon.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -15,8 +15,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "programming interface, bit-banged by a small adapter. It downloads Intel\n"
     "HEX files into flash and EEPROM, verifies them by read-back, uploads\n"
     "memories into HEX files, identifies the chip by its signature and reads\n"
-    "and writes fuse, lock and calibration bytes. A simulated adapter and\n"
-    "ATmega come with it (quillon-sim).")
+    "and writes fuse, lock and calibration bytes, also through a USBasp\n"
+    "programmer (quillon-usbasp). A simulated adapter and ATmega come with it\n"
+    "(quillon-sim).")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -28,8 +28,9 @@ bool parseAddress(std::string_view text, uint32_t& address) {
     return error == std::errc{} && end == text.data() + text.size();
 }
 
-// The faults that take a count ("mute-after=N", "drop-page=N", "power-loss=N"): sets the count
-// and answers true when item names one of them, reporting a count that isn't a number from 1 on.
+// The faults that take a count ("mute-after=N", "drop-page=N", "power-loss=N",
+// "programmer-fail=N"): sets the count and answers true when item names one of them, reporting a
+// count that isn't a number from 1 on.
 bool countFault(std::string_view item, Faults& faults, Problems& problems) {
     struct Named {
         std::string_view name;

@@ -42,6 +42,7 @@ uint8_t InstructionSet::byteIn(unsigned index, uint32_t frame) {
                 const bool poll = (frame >> 16 & 0xFFU) == 0xF0;
                 if (!poll && busy()) {
                     readWhileBusy_ = true;
+                    next = polling(frame & 0xFFFFFFU) ? uint8_t{0xFF} : next;
                 } else {
                     next = *value;
                 }
@@ -94,6 +95,26 @@ bool InstructionSet::busy() const {
 void InstructionSet::startBusy(Micros time) {
     busyUntil_ = clock_.now() + time * cells_.timeScale();
     busyPending_ = true;
+    writing_ = {};
+}
+
+void InstructionSet::startWriting(Micros time, bool flash, uint32_t first, uint32_t bytes) {
+    startBusy(time);
+    writing_ = {flash, first, bytes};
+}
+
+bool InstructionSet::polling(uint32_t frame) const {
+    const Bytes in = split(frame << 8);
+    uint32_t address = 0;
+    if (in.b1 == 0x20 || in.b1 == 0x28) {
+        address = 2 * flashWord(in.b2, in.b3) + (in.b1 == 0x28 ? 1 : 0);
+    } else if (in.b1 == 0xA0) {
+        address = eepromAddress(in.b2, in.b3);
+    } else {
+        return false;
+    }
+    return writing_.flash == (in.b1 != 0xA0) && address >= writing_.first &&
+           address - writing_.first < writing_.bytes;
 }
 
 uint32_t InstructionSet::flashWord(uint8_t high, uint8_t low) const {

@@ -8,6 +8,8 @@
 // (0x53). Once programming is enabled it shifts out the byte it received before during each
 // byte, and a read instruction answers in byte 4. Writes and erases keep the part busy for the
 // data sheet's time; an instruction other than Poll RDY/BSY that arrives while busy is ignored.
+// Reading a location being written meanwhile answers 0xFF (the data sheets' data polling): any
+// byte of the flash page being written, or the EEPROM byte or page being written.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +71,10 @@ class InstructionSet final : public FrameSink {
     [[nodiscard]] std::optional<uint8_t> answer(uint32_t frame) const;
     void execute(uint32_t frame);
     void startBusy(Micros time);
+    // The part is busy writing `bytes` bytes of flash or EEPROM from byte `first` on.
+    void startWriting(Micros time, bool flash, uint32_t first, uint32_t bytes);
+    // A read instruction (bits 23..0) of a location being written.
+    [[nodiscard]] bool polling(uint32_t frame) const;
 
     [[nodiscard]] bool programmingLocked() const { return (chip_.lock & 0x03) != 0x03; }
     [[nodiscard]] bool readingLocked() const { return (chip_.lock & 0x03) == 0x00; }
@@ -98,6 +104,11 @@ class InstructionSet final : public FrameSink {
     uint32_t eepromPageLoaded_ = 0;   // bit i: eepromPage_[i] was loaded
     Clock::Duration busyUntil_{};
     mutable bool busyPending_ = false; // busyUntil_ may still be ahead
+    struct Writing {
+        bool flash = false;
+        uint32_t first = 0;
+        uint32_t bytes = 0; // none: an erase, a fuse or the lock bits
+    } writing_;
 };
 
 } // namespace quillon::sim

@@ -53,14 +53,27 @@ void IspWire::release() {
     set(enableResetHalf, true);
 }
 
+void IspWire::clockSck(std::chrono::nanoseconds period, Hold hold) {
+    halfPeriod_ = period / 2;
+    hold_ = std::move(hold);
+    setSckRate(period.count() > 0 ? static_cast<uint32_t>(std::nano::den / period.count()) : 0);
+}
+
 uint8_t IspWire::transfer(uint8_t out) {
     uint8_t in = 0;
+    const auto hold = [this] {
+        if (hold_ && halfPeriod_.count() > 0) {
+            hold_(halfPeriod_);
+        }
+    };
     for (int bit = 7; bit >= 0; --bit) {
         set(mosi, ((out >> bit) & 1U) != 0);
         set(sck, true);
+        hold();
         in =
             static_cast<uint8_t>((in << 1U) | (board_.getPortBit(statusPort, miso) != 0 ? 1U : 0U));
         set(sck, false);
+        hold();
     }
     return in;
 }

@@ -20,6 +20,7 @@ namespace quillon::sim {
 class IspWire {
   public:
     using Wait = std::function<void(std::chrono::microseconds)>;
+    using Hold = std::function<void(std::chrono::nanoseconds)>;
 
     // `wait` passes time for the firmware: a real sleep on a SteadyClock board, an advance of
     // the VirtualClock in process. The board must outlive the wire.
@@ -43,6 +44,11 @@ class IspWire {
     // One four-byte instruction; the four bytes shifted out.
     [[nodiscard]] std::array<uint8_t, 4> instruction(const std::array<uint8_t, 4>& bytes);
 
+    // From now on each SCK level of a transfer lasts half of `period`, passed through `hold`
+    // (the firmware's ISP clock), and the part is told the rate (setSckRate). Without a period
+    // (the default) the edges follow at once and no rate is judged.
+    void clockSck(std::chrono::nanoseconds period, Hold hold);
+
     // The firmware's own waits.
     void wait(std::chrono::microseconds time) const { wait_(time); }
 
@@ -51,6 +57,8 @@ class IspWire {
 
     Board& board_;
     Wait wait_;
+    std::chrono::nanoseconds halfPeriod_{};
+    Hold hold_;
 };
 
 } // namespace quillon::sim

@@ -35,7 +35,8 @@ void InstructionSet::writeFlashPage(uint32_t word) {
     if (cells_.pageWriteLost()) {
         // The part is busy as usual, but the page keeps what it held.
         std::fill(flashPage_.begin(), flashPage_.end(), uint8_t{0xFF});
-        startBusy(part_.flashPageWrite);
+        const uint32_t first = (word & ~(part_.flashPageWords() - 1)) * 2;
+        startWriting(part_.flashPageWrite, true, first, part_.flashPageBytes);
         return;
     }
     // Programming only clears bits: a page that wasn't erased ends up as old AND new.
@@ -49,7 +50,7 @@ void InstructionSet::writeFlashPage(uint32_t word) {
     if (files_) {
         files_->flashChanged(chip_, first, part_.flashPageBytes);
     }
-    startBusy(part_.flashPageWrite);
+    startWriting(part_.flashPageWrite, true, first, part_.flashPageBytes);
 }
 
 void InstructionSet::writeEepromByte(uint32_t address, uint8_t data) {
@@ -60,7 +61,7 @@ void InstructionSet::writeEepromByte(uint32_t address, uint8_t data) {
     if (files_) {
         files_->eepromChanged(chip_, address, 1);
     }
-    startBusy(part_.eepromWrite);
+    startWriting(part_.eepromWrite, false, address, 1);
 }
 
 void InstructionSet::writeEepromPage(uint32_t address) {
@@ -78,7 +79,7 @@ void InstructionSet::writeEepromPage(uint32_t address) {
     if (files_) {
         files_->eepromChanged(chip_, first, part_.eepromPageBytes);
     }
-    startBusy(part_.eepromWrite);
+    startWriting(part_.eepromWrite, false, first, part_.eepromPageBytes);
 }
 
 void InstructionSet::writeFuse(uint8_t& fuse, uint8_t value) {

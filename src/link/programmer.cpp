@@ -71,7 +71,10 @@ void Programmer::writeEeprom(std::span<const uint8_t> data, const BlockProgress&
 Programmer& programmer() {
     static BitBangProgrammer bitBang;
     static LibraryProgrammer library;
-    return ProgrammerLibrary.accepted ? static_cast<Programmer&>(library) : bitBang;
+    if (ProgrammerLibrary.accepted) {
+        return library;
+    }
+    return bitBang;
 }
 
 int adapterPresent() {

@@ -3,7 +3,8 @@
 # Installs the build into a temporary prefix: bin/quillon with its Linux io library beside it
 # (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the GPIO
 # library with the quillon-gpio launcher, the SPI library with the quillon-spi launcher, the
-# Arduino library with the quillon-arduino launcher, the wiring drawings, and the man page, which
+# Arduino library with the quillon-arduino launcher, the USBasp library with the quillon-usbasp
+# launcher and its udev rule (where libusb is found), the wiring drawings, and the man page, which
 # man shows
 # without warnings and which names every command; then the same as a Debian package.
 # Usage: install_test.sh BUILD_DIR prefix|package: the installed prefix with its man page, or
@@ -40,6 +41,20 @@ if [[ ! -e /dev/parport0 ]]; then
     check "no parallel port: adapter missing" has "$out" 'Tarvik not installed'
 fi
 
+# quillon-usbasp runs it with the USBasp library, which says so when no USBasp is plugged in.
+if [[ -f "$prefix/bin/quillon-usbasp" ]]; then
+    for file in lib/quillon/usbasp/libio.so lib/udev/rules.d/60-quillon-usbasp.rules; do
+        check "installed $file" test -f "$prefix/$file"
+    done
+    check "udev rule gives the console user the USBasp" \
+        grep -q 'ATTR{idVendor}=="16c0", ATTR{idProduct}=="05dc".*TAG+="uaccess"' \
+        "$prefix/lib/udev/rules.d/60-quillon-usbasp.rules"
+    if [[ ! -e /dev/bus/usb ]]; then
+        out=$("$prefix/bin/quillon-usbasp" -i </dev/null 2>&1)
+        check "quillon-usbasp uses its USBasp library" has "$out" 'no USBasp found'
+    fi
+fi
+
 # quillon-gpio runs it with the GPIO library, which on a machine without the chip says so.
 if [[ ! -e /dev/gpiochip0 ]]; then
     out=$("$prefix/bin/quillon-gpio" -i </dev/null 2>&1)
@@ -73,6 +88,12 @@ if [[ $2 == package && -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/n
         usr/bin/quillon-arduino usr/share/man/man1/quillon.1.gz usr/share/doc/quillon/copyright; do
         check "package holds $file" test -f "$prefix/root/$file"
     done
+    if [[ -f "$prefix/root/usr/bin/quillon-usbasp" ]]; then
+        for file in usr/lib/quillon/usbasp/libio.so lib/udev/rules.d/60-quillon-usbasp.rules; do
+            check "package holds $file" test -f "$prefix/root/$file"
+        done
+        check "package depends on libusb" has "$(dpkg-deb -f "$deb" Depends)" 'libusb-1.0-0'
+    fi
     out=$(env -u LD_LIBRARY_PATH "$prefix/root/usr/bin/quillon-sim" -i </dev/null 2>&1)
     check "packaged quillon-sim greets the simulated ATmega16" has "$out" 'Processor: ATmega16'
     if command -v lintian >/dev/null; then
@@ -99,7 +120,7 @@ elif command -v man >/dev/null; then
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
     for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
-        QUILLON_SIM_CLOCK QUILLON_GPIO QUILLON_SPI QUILLON_INPOUT; do
+        QUILLON_SIM_CLOCK QUILLON_GPIO QUILLON_SPI QUILLON_INPOUT QUILLON_USBASP; do
         check "man page names $variable" has "$page" "$variable"
     done
 else

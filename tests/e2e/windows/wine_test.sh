@@ -7,7 +7,9 @@
 # InpOut's DLL, with its driver closed and with a bad QUILLON_INPOUT it says so in one line and
 # quillon finds no adapter; over the stand-in InpOut DLL (standin/) it drives the simulated chip
 # through the same round trip, and with QUILLON_INPOUT=hold=300 its instructions take as long as
-# 300 µs a port write makes them.
+# 300 µs a port write makes them. Last the USBasp io.dll (usbasp/io.dll): without libusb-1.0.dll,
+# and for a USBasp without a WinUSB driver, it names what to install in one line; over the
+# stand-in libusb-1.0.dll (an emulated USBasp on the simulated chip) it makes the round trip.
 # Usage: wine_test.sh SOURCE_DIR WINDOWS_BUILD_DIR win32|win64
 set -uo pipefail
 source_dir=$1
@@ -37,7 +39,7 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
         -DQUILLON_TESTS=OFF >/dev/null || exit 1
 fi
 cmake --build "$build" -j 2 >/dev/null || exit 1
-cmake --build "$build" -j 2 --target inpout_standin >/dev/null || exit 1
+cmake --build "$build" -j 2 --target inpout_standin libusb_standin >/dev/null || exit 1
 
 # Some kernels have no 32-bit execution at all; Wine can't start quillon.exe there, so the runs are
 # skipped, not failed. The 32-bit dynamic loader tells at once, before a prefix is set up.
@@ -163,5 +165,43 @@ check "hold=300: Target ATmega16 responding" has "$(cat run.out)" "Target ATmega
 gap=$(tr -d '\r' <trace.txt | awk 'length($2) == 8 && $2 ~ /^[0-9a-f]+$/ { if (n++ && (min == "" || $1 - t < min)) min = $1 - t; t = $1 }
     END { print (n > 1 ? min : 0) }')
 check "hold=300: instructions at least 19200 µs apart (shortest: $gap)" test "$gap" -ge 19200
+
+# The USBasp io.dll in a folder of its own with quillon.exe; libusb-1.0.dll comes and goes. Its
+# lines come on standard output, where quillon puts the programmer's reason for its absence.
+cd "$work" && mkdir usbasp && cp "$build/quillon.exe" "$build/usbasp/io.dll" prog.hex usbasp/ &&
+    cd usbasp || exit 1
+check "usbasp/io.dll imports only kernel32.dll msvcrt.dll" test "$("$tools-objdump" -p \
+    io.dll | awk '/DLL Name/ {print tolower($3)}' | sort -u | tr '\n' ' ')" == "kernel32.dll msvcrt.dll "
+for entry in ProgrammerVersion ProgrammerOpen ProgrammerEnable ProgrammerRelease \
+    ProgrammerInstruction ProgrammerError ProgrammerWriteFlash ProgrammerReadMemory \
+    ProgrammerWriteEeprom; do
+    check "usbasp/io.dll exports $entry" grep -qE "\] $entry\$" <<<"$(exports io.dll)"
+done
+usbasp_run() { # name, expected line, environment..., then quillon's arguments after --
+    local name=$1 message=$2 variables=()
+    shift 2
+    while [[ $1 != -- ]]; do variables+=("$1") && shift; done
+    shift
+    env QUILLON_SIM_DEVICE=ATmega16 "${variables[@]}" timeout 120 "$wine" quillon.exe "$@" \
+        </dev/null >run.out 2>run.err
+    check "$name: exits with 0" test $? == 0
+    check "$name: nothing on standard error" test ! -s run.err
+    check "$name: says '$message'" has "$(tr -d '\r' <run.out)" "$message"
+}
+usbasp_run "no libusb-1.0.dll" "libusb-1.0.dll not found beside quillon.exe: put libusb's DLL \
+(libusb.info, for the same 32 or 64 bits) there, and give the USBasp the WinUSB driver with Zadig \
+(zadig.akeo.ie)" -- -i
+no_adapter "no libusb-1.0.dll"
+cp "$build/standin/libusb-1.0.dll" . || exit 1
+usbasp_run "no WinUSB driver" "can't be opened without a WinUSB or libusbK driver: install one with \
+Zadig (zadig.akeo.ie), choosing USBasp and WinUSB" QUILLON_EMULATED_USBASP=denied -- -i
+no_adapter "no WinUSB driver"
+usbasp_run "USBasp round trip" "Target matches prog.hex" -- -dfprog.hex -ufout.hex
+trip=$(tr -d '\r' <run.out)
+for line in "Target ATmega16 responding" "20 bytes written to target" \
+    "Write Flash/EEPROM data to out.hex"; do
+    check "USBasp round trip: $line" has "$trip" "$line"
+done
+check "USBasp round trip uploads the same file" cmp -s out.hex ../out.hex
 echo "wine test: $failures failed"
 [[ $failures == 0 ]]
