@@ -90,6 +90,8 @@ void checkReadBack(const FuseWrite& write) {
     }
     std::printf("ERROR - Fuse byte %d reads back %x, not the %x written: ", write.fuse->number,
                 shown(write.read), shown(write.written));
+    // The lock byte is blamed only as a ready chip reads it: a busy one answers 0, "locked".
+    (void)waitReady();
     const uint8_t lock = readLockBits();
     if (writesLocked(lock)) {
         std::printf("the chip is locked (lock byte %x), and only a chip erase, which every df "

@@ -21,11 +21,12 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The permissions a file created now gets: those of the file it replaces, or 0666 less the
-// process's umask, as for a file opened with "w".
-mode_t newFileMode(const std::string& target) {
+// The permissions a file created now gets: those of the file it replaces (and its owner, where
+// this process may give it), or 0666 less the process's umask, as for a file opened with "w".
+mode_t newFileMode(const std::string& target, int fd) {
     struct stat old {};
     if (stat(target.c_str(), &old) == 0) {
+        (void)fchown(fd, old.st_uid, old.st_gid);
         return old.st_mode & 07777;
     }
     const mode_t mask = umask(0);
@@ -83,7 +84,7 @@ NewFile createFileBeside(const std::string& target) {
         created.error = errno;
         return created;
     }
-    if (fchmod(fd, newFileMode(target)) != 0 || (created.file = fdopen(fd, "w")) == nullptr) {
+    if (fchmod(fd, newFileMode(target, fd)) != 0 || (created.file = fdopen(fd, "w")) == nullptr) {
         created.error = errno;
         close(fd);
         unlink(created.path.c_str());
