@@ -7,13 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <grp.h>
-#include <linux/gpio.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <span>
 
 namespace quillon::gpio {
 
@@ -22,39 +16,6 @@ namespace {
 using settings::parseNumber;
 using settings::takeItem;
 using settings::trimmed;
-
-int systemOpen(const char* path, int flags) {
-    return ::open(path, flags);
-}
-
-int systemIoctl(int fd, unsigned long request, void* argument) {
-    return ::ioctl(fd, request, argument);
-}
-
-int systemClose(int fd) {
-    return ::close(fd);
-}
-
-std::string systemDeviceGroup(const char* path) {
-    struct stat info {};
-    if (::stat(path, &info) != 0) {
-        return {};
-    }
-    const group* owner = ::getgrgid(info.st_gid);
-    return owner != nullptr && owner->gr_name != nullptr ? owner->gr_name : std::string{};
-}
-
-void systemReport(const std::string& message) {
-    std::fputs(message.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-int64_t systemNanoseconds() {
-    timespec now{};
-    (void)::clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
 
 constexpr uint8_t loopBackOutA = 0x01;
 constexpr uint8_t loopBackOutB = 0x02;
@@ -80,12 +41,6 @@ constexpr std::array<uint32_t, 5> exampleLines{11, 10, 25, 9, 24};
 }
 
 } // namespace
-
-const GpioSystem& realSystem() {
-    static const GpioSystem system{systemOpen,        systemIoctl,  systemClose,
-                                   systemDeviceGroup, systemReport, systemNanoseconds};
-    return system;
-}
 
 std::optional<GpioConfig> parseConfig(std::string_view text, std::string& problem) {
     GpioConfig config;
@@ -156,7 +111,7 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
 }
 
 GpioAdapter::GpioAdapter(const GpioSystem& system, std::string configText)
-    : system_(system), configText_(std::move(configText)) {}
+    : system_(system), configText_(std::move(configText)), lines_(system) {}
 
 GpioAdapter::~GpioAdapter() {
     release();
@@ -182,88 +137,60 @@ bool GpioAdapter::claim() {
         return false;
     }
     config_ = *config;
-    chipFd_ = system_.open(config_.chip.c_str(), O_RDWR | O_CLOEXEC);
-    if (chipFd_ < 0) {
-        failCall("open", errno);
-        return false;
-    }
-    gpiochip_info info{};
-    if (system_.ioctl(chipFd_, GPIO_GET_CHIPINFO_IOCTL, &info) != 0) {
-        failCall("reading the chip's description", errno);
-        return false;
-    }
-    gpio_v2_line_request request{};
-    request.num_lines = config_.enable ? 5 : 4;
-    for (unsigned i = 0; i < request.num_lines; ++i) {
-        request.offsets[i] = i < 4 ? config_.lines.at(i) : *config_.enable;
-        if (request.offsets[i] >= info.lines) {
-            fail("io library: " + config_.chip + " has " + std::to_string(info.lines) +
-                 " lines, numbered from 0; " + std::string(lineNames.at(i)) + "=" +
-                 std::to_string(request.offsets[i]) +
-                 " is not one of them: name its lines in QUILLON_GPIO");
-            return false;
-        }
-    }
-    std::memcpy(request.consumer, consumerName, sizeof consumerName);
+    std::array<uint32_t, 5> offsets{};
+    std::copy(config_.lines.begin(), config_.lines.end(), offsets.begin());
+    offsets.back() = config_.enable.value_or(0);
     // Claimed as they are wired for a target left running: SCK, MOSI and RESET released, the
     // buffer (if any) off.
     applied_ = levelsFor(data_);
-    request.config.flags = GPIO_V2_LINE_FLAG_INPUT;
-    if (config_.enable) {
-        request.config.num_attrs = 2;
-        request.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_FLAGS;
-        request.config.attrs[0].attr.flags = GPIO_V2_LINE_FLAG_OUTPUT;
-        request.config.attrs[0].mask = maskOf(Line::Enable);
-        request.config.attrs[1].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
-        request.config.attrs[1].attr.values = maskOf(Line::Enable);
-        request.config.attrs[1].mask = maskOf(Line::Enable);
-    }
-    if (system_.ioctl(chipFd_, GPIO_V2_GET_LINE_IOCTL, &request) != 0) {
-        const int error = errno;
-        if (error == EBUSY) {
-            fail(lineInUse());
-        } else {
-            failCall("requesting the lines", error);
-        }
+    const uint64_t enable = config_.enable ? maskOf(Line::Enable) : 0;
+    if (!lines_.request(config_.chip, std::span(offsets).first(config_.enable ? 5 : 4),
+                        consumerName, enable, enable)) {
+        failLines();
         return false;
     }
-    requestFd_ = request.fd;
-    (void)system_.close(chipFd_);
-    chipFd_ = -1;
     lastChange_ = system_.nanoseconds();
     return true;
 }
 
 std::string GpioAdapter::lineInUse() {
     const std::string device = "io library: " + config_.chip;
-    for (unsigned i = 0; i < (config_.enable ? 5U : 4U); ++i) {
-        gpio_v2_line_info info{};
-        info.offset = i < 4 ? config_.lines.at(i) : *config_.enable;
-        if (system_.ioctl(chipFd_, GPIO_V2_GET_LINEINFO_IOCTL, &info) != 0 ||
-            (info.flags & GPIO_V2_LINE_FLAG_USED) == 0) {
-            continue;
-        }
-        info.consumer[sizeof info.consumer - 1] = '\0';
-        const std::string user = info.consumer[0] != '\0' ? info.consumer : "the kernel";
-        std::string message = device;
-        message += ": line ";
-        message += std::to_string(info.offset);
-        message += " (";
-        message += lineNames.at(i);
-        message += ") is in use by ";
-        message += user;
-        message += ": free it (for the SPI driver on a Raspberry Pi: dtparam=spi=off in "
-                   "/boot/firmware/config.txt, then reboot) or wire the adapter to free lines "
-                   "and name them in QUILLON_GPIO";
-        return message;
+    const io::GpioLines::Failure& failure = lines_.failure();
+    if (failure.consumer.empty()) {
+        return device + ": a line is in use by another program or driver; stop it, or wire the "
+                        "adapter to free lines and name them in QUILLON_GPIO";
     }
-    return device + ": a line is in use by another program or driver; stop it, or wire the "
-                    "adapter to free lines and name them in QUILLON_GPIO";
+    const uint32_t offset =
+        failure.line < 4 ? config_.lines.at(failure.line) : config_.enable.value_or(0);
+    std::string message = device;
+    message += ": line ";
+    message += std::to_string(offset);
+    message += " (";
+    message += lineNames.at(failure.line);
+    message += ") is in use by ";
+    message += failure.consumer;
+    message += ": free it (for the SPI driver on a Raspberry Pi: dtparam=spi=off in "
+               "/boot/firmware/config.txt, then reboot) or wire the adapter to free lines "
+               "and name them in QUILLON_GPIO";
+    return message;
 }
 
-void GpioAdapter::failCall(const char* what, int error) {
+void GpioAdapter::failLines() {
+    const io::GpioLines::Failure& failure = lines_.failure();
     const std::string device = "io library: " + config_.chip;
-    switch (error) {
+    if (failure.problem == io::GpioLines::Problem::Busy) {
+        fail(lineInUse());
+        return;
+    }
+    if (failure.problem == io::GpioLines::Problem::NoSuchLine) {
+        const uint32_t offset =
+            failure.line < 4 ? config_.lines.at(failure.line) : config_.enable.value_or(0);
+        fail(device + " has " + std::to_string(failure.chipLines) + " lines, numbered from 0; " +
+             std::string(lineNames.at(failure.line)) + "=" + std::to_string(offset) +
+             " is not one of them: name its lines in QUILLON_GPIO");
+        return;
+    }
+    switch (failure.error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
@@ -281,17 +208,12 @@ void GpioAdapter::failCall(const char* what, int error) {
         return;
     }
     default:
-        fail(device + ": " + what + " failed: " + std::strerror(error));
+        fail(device + ": " + failure.what + " failed: " + std::strerror(failure.error));
     }
 }
 
 void GpioAdapter::fail(const std::string& message) {
-    for (int* fd : {&requestFd_, &chipFd_}) {
-        if (*fd >= 0) {
-            (void)system_.close(*fd);
-            *fd = -1;
-        }
-    }
+    lines_.close();
     state_ = State::Unreachable;
     if (!reported_) {
         reported_ = true;
@@ -307,8 +229,6 @@ void GpioAdapter::holdLastChange() const {
 }
 
 bool GpioAdapter::configure(const Levels& levels, const char* what) {
-    gpio_v2_line_config config{};
-    config.flags = GPIO_V2_LINE_FLAG_INPUT;
     uint64_t driven = levels.clockDriven ? maskOf(Line::Sck) | maskOf(Line::Mosi) : 0;
     driven |= levels.resetDriven ? maskOf(Line::Reset) : 0;
     uint64_t values = (levels.sck ? maskOf(Line::Sck) : 0) |
@@ -318,18 +238,9 @@ bool GpioAdapter::configure(const Levels& levels, const char* what) {
         driven |= maskOf(Line::Enable);
         values |= levels.enableLow() ? 0 : maskOf(Line::Enable);
     }
-    if (driven != 0) {
-        config.num_attrs = 2;
-        config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_FLAGS;
-        config.attrs[0].attr.flags = GPIO_V2_LINE_FLAG_OUTPUT;
-        config.attrs[0].mask = driven;
-        config.attrs[1].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
-        config.attrs[1].attr.values = values & driven;
-        config.attrs[1].mask = driven;
-    }
     holdLastChange();
-    if (system_.ioctl(requestFd_, GPIO_V2_LINE_SET_CONFIG_IOCTL, &config) != 0) {
-        failCall(what, errno);
+    if (!lines_.configure(driven, values, what)) {
+        failLines();
         return false;
     }
     lastChange_ = system_.nanoseconds();
@@ -348,23 +259,24 @@ void GpioAdapter::writeData(uint8_t value) {
         (void)configure(next, "switching the lines");
         return;
     }
-    gpio_v2_line_values change{};
+    uint64_t mask = 0;
+    uint64_t bits = 0;
     const auto changed = [&](bool driven, bool now, bool before, Line line) {
         if (driven && now != before) {
-            change.mask |= maskOf(line);
-            change.bits |= now ? maskOf(line) : 0;
+            mask |= maskOf(line);
+            bits |= now ? maskOf(line) : 0;
         }
     };
     changed(next.clockDriven, next.sck, applied_.sck, Line::Sck);
     changed(next.clockDriven, next.mosi, applied_.mosi, Line::Mosi);
     changed(next.resetDriven, next.reset, applied_.reset, Line::Reset);
     applied_ = next;
-    if (change.mask == 0) {
+    if (mask == 0) {
         return; // released lines, or levels the lines already have
     }
     holdLastChange();
-    if (system_.ioctl(requestFd_, GPIO_V2_LINE_SET_VALUES_IOCTL, &change) != 0) {
-        failCall("setting the lines", errno);
+    if (!lines_.set(mask, bits, "setting the lines")) {
+        failLines();
         return;
     }
     lastChange_ = system_.nanoseconds();
@@ -374,15 +286,14 @@ uint8_t GpioAdapter::status() {
     if (!claimed()) {
         return nothingPlugged;
     }
-    gpio_v2_line_values miso{};
-    miso.mask = maskOf(Line::Miso);
-    if (system_.ioctl(requestFd_, GPIO_V2_LINE_GET_VALUES_IOCTL, &miso) != 0) {
-        failCall("reading MISO", errno);
+    const auto miso = lines_.get(maskOf(Line::Miso), "reading MISO");
+    if (!miso) {
+        failLines();
         return nothingPlugged;
     }
     uint8_t status = unusedInputs;
     status |= (data_ & loopBackOutA) != 0 ? loopBackInA : 0;
-    status |= (miso.bits & maskOf(Line::Miso)) != 0 ? misoIn : 0;
+    status |= (*miso & maskOf(Line::Miso)) != 0 ? misoIn : 0;
     status |= (data_ & loopBackOutB) == 0 ? loopBackInB : 0;
     return status;
 }
@@ -394,8 +305,7 @@ void GpioAdapter::release() {
     // Let the target run: everything released, the buffer off.
     const bool released = !applied_.clockDriven && !applied_.resetDriven;
     if (released || configure(levelsFor(releasedData), "releasing the lines")) {
-        (void)system_.close(requestFd_);
-        requestFd_ = -1;
+        lines_.close();
     }
     state_ = State::Untried;
     data_ = releasedData;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The Linux GPIO backend of the io library: the programming adapter's port bits played on the
-// lines of a GPIO chip through the kernel's character-device interface (uAPI v2 of
-// <linux/gpio.h>, /dev/gpiochipN). It talks to the kernel directly rather than through libgpiod,
-// whose programming interface changed incompatibly between its versions 1.6 and 2.x; the
-// kernel's interface is stable from 5.10 on.
+// lines of a GPIO chip through the kernel's character-device interface (common/gpio_lines.h).
 //
 // Data port 888, bit by bit:
 //   bit 0, 1  loop-back outputs: no line, status bits 5 and 7 answer them
@@ -31,22 +28,17 @@
 #include <string>
 #include <string_view>
 
+#include "common/gpio_lines.h"
+#include "common/linux_system.h"
+
 namespace quillon::gpio {
 
-// open, ioctl and close behave like the POSIX calls: -1 with errno set on failure. deviceGroup
-// names the group that owns a device file (empty when unknown); report shows one message line
-// to the user; nanoseconds reads the monotonic clock.
-struct GpioSystem {
-    int (*open)(const char* path, int flags);
-    int (*ioctl)(int fd, unsigned long request, void* argument);
-    int (*close)(int fd);
-    std::string (*deviceGroup)(const char* path);
-    void (*report)(const std::string& message);
-    int64_t (*nanoseconds)();
-};
+using GpioSystem = io::LinuxSystem;
 
 // open(2), ioctl(2), close(2), stat(2) with the group database, standard error, CLOCK_MONOTONIC.
-[[nodiscard]] const GpioSystem& realSystem();
+[[nodiscard]] inline const GpioSystem& realSystem() {
+    return io::realLinuxSystem();
+}
 
 // The system the shared library uses: realSystem(), or a test's fake chip.
 [[nodiscard]] const GpioSystem& librarySystem();
@@ -113,15 +105,15 @@ class GpioAdapter {
     void release();
     // Ends the use of the lines after a failed call, saying why once.
     void fail(const std::string& message);
-    void failCall(const char* what, int error);
+    // Says why the lines failed.
+    void failLines();
     [[nodiscard]] std::string lineInUse();
 
     const GpioSystem& system_;
     std::string configText_;
     GpioConfig config_;
     State state_ = State::Untried;
-    int chipFd_ = -1;
-    int requestFd_ = -1;
+    io::GpioLines lines_;
     // Bits 2, 3, 6 and 7 set: everything released, RESET high, until the program drives it.
     static constexpr uint8_t releasedData = 0xCC;
     uint8_t data_ = releasedData;

@@ -39,6 +39,7 @@ std::unique_ptr<SimulatedTarget> makeTarget(const Config& config, const Clock& c
                                       part.name + "; ignoring it"});
         }
     }
+    chip.clockHz = config.clockHz;
     const bool resetHigh = Adapter::resetHigh(!config.faults.noAdapter, 0);
     return std::make_unique<SimulatedTarget>(std::move(part), std::move(chip), config.faults, clock,
                                              trace, std::move(files), resetHigh);

@@ -65,6 +65,11 @@ class Board {
     // NOLINTNEXTLINE(readability-convert-member-functions-to-static): an entry point like the rest
     [[nodiscard]] int16_t isDriverInstalled() const { return 1; }
 
+    // The rate a programmer's own SCK runs at from now on (IspWire::setSckRate), which the part
+    // follows only when its CPU clock allows; 0, as at the start, for SCK moved one port call at
+    // a time, whose timing the part doesn't judge.
+    void sckRate(uint32_t hz) { target_->sckRate(hz); }
+
     // The part on the board and its contents. Changing the chip directly bypasses the part's
     // rules, its busy time and the state files: it is meant for setting a chip up in tests.
     [[nodiscard]] const Part& part() const { return target_->part(); }

@@ -103,6 +103,19 @@ Faults parseFaults(std::string_view list, Problems& problems) {
     return faults;
 }
 
+std::optional<uint32_t> parseClock(std::string_view text, Problems& problems) {
+    constexpr uint32_t slowest = 1000;
+    constexpr uint32_t fastest = 32000000;
+    uint32_t hz = 0;
+    if (settings::parseNumber(settings::trimmed(text), hz) && hz >= slowest && hz <= fastest) {
+        return hz;
+    }
+    problems.push_back({Setting::clock, "'" + std::string(text) +
+                                            "' is not a clock from 1000 to 32000000 Hz, such as "
+                                            "8000000; the part runs on its factory 1 MHz"});
+    return std::nullopt;
+}
+
 const char* variableOf(Setting setting) {
     switch (setting) {
     case Setting::device:
@@ -113,6 +126,8 @@ const char* variableOf(Setting setting) {
         return "QUILLON_SIM_FAULTS";
     case Setting::level:
         return "QUILLON_SIM_LEVEL";
+    case Setting::clock:
+        return "QUILLON_SIM_CLOCK";
     case Setting::traceFile:
         break;
     }
@@ -141,6 +156,9 @@ Config configFromEnvironment(Problems& problems) {
                                                     "' (known: bit, instruction); driving the "
                                                     "board bit by bit"});
         }
+    }
+    if (const char* clock = variable(Setting::clock)) {
+        config.clockHz = parseClock(clock, problems).value_or(config.clockHz);
     }
     return config;
 }

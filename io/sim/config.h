@@ -2,10 +2,11 @@
 // How a simulated board is set up: which part sits on it, where its memories live between runs,
 // which faults to inject and where to trace. The shared library reads it from the environment
 // (QUILLON_SIM_DEVICE, QUILLON_SIM_STATE, QUILLON_SIM_FAULTS, QUILLON_SIM_TRACE,
-// QUILLON_SIM_LEVEL); tests fill it in.
+// QUILLON_SIM_LEVEL, QUILLON_SIM_CLOCK); tests fill it in.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,10 +40,11 @@ struct Config {
     std::string traceFile;  // empty: no trace file
     bool keepTrace = false; // also keep the trace lines in memory (Board::traceLines)
     Level level = Level::bit;
+    uint32_t clockHz = 1000000; // the part's CPU clock, as delivered: 8 MHz RC divided by 8
 };
 
 // The setting of a Config a problem concerns; the io library names it by its variable.
-enum class Setting { device, stateDir, faults, traceFile, level };
+enum class Setting { device, stateDir, faults, traceFile, level, clock };
 
 // A problem found while setting a board up: what was wrong and what the simulator does instead,
 // one line.
@@ -55,6 +57,10 @@ using Problems = std::vector<Problem>;
 // Parses a comma list such as "no-target,stuck=0x100,slow". Unknown names and bad addresses are
 // reported and left out.
 [[nodiscard]] Faults parseFaults(std::string_view list, Problems& problems);
+
+// The part's CPU clock in Hz from 1000 to 32000000 ("8000000"); nothing, and a problem, for
+// any other text.
+[[nodiscard]] std::optional<uint32_t> parseClock(std::string_view text, Problems& problems);
 
 // The configuration the QUILLON_SIM_* variables give; unset variables keep the defaults above.
 [[nodiscard]] Config configFromEnvironment(Problems& problems);

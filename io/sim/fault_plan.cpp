@@ -26,6 +26,10 @@ void FaultPlan::sckRising(bool mosi) {
     }
 }
 
+void FaultPlan::sckRate(uint32_t hz) {
+    pins_->sckRate(hz);
+}
+
 void FaultPlan::sckFalling() {
     if (!dead()) {
         pins_->sckFalling();

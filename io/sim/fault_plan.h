@@ -32,6 +32,7 @@ class FaultPlan final : public Target, public FrameSink, public Cells {
     void resetChanged(bool high, bool sckHigh) override;
     void sckRising(bool mosi) override;
     void sckFalling() override;
+    void sckRate(uint32_t hz) override;
     [[nodiscard]] bool miso() override;
 
     [[nodiscard]] uint8_t byteIn(unsigned index, uint32_t frame) override;

@@ -33,6 +33,10 @@ class IspWire {
     // RESET released and the drivers off: the part runs.
     void release();
 
+    // SCK runs at `hz` from now on (the board's sckRate): a part whose CPU clock is too slow for
+    // it loses step. 0, the start, judges no rate.
+    void setSckRate(uint32_t hz) { board_.sckRate(hz); }
+
     // Clocks `out` to the part, most significant bit first, and answers the byte it shifted out
     // meanwhile (MISO sampled while SCK is high).
     [[nodiscard]] uint8_t transfer(uint8_t out);

@@ -3,10 +3,19 @@
 
 namespace quillon::sim {
 
-SerialShifter::SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink)
+SerialShifter::SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink, uint32_t cpuHz)
     : clock_(clock), sink_(sink), resetHigh_(resetHigh), resetLow_(clock.now()),
       // The first RESET edge after power-up is no glitch.
-      resetRose_(resetLow_ - shortestResetPulse) {}
+      resetRose_(resetLow_ - shortestResetPulse), cpuHz_(cpuHz) {}
+
+void SerialShifter::sckRate(uint32_t hz) {
+    constexpr uint32_t fastClock = 12000000;
+    const uint64_t cycles = cpuHz_ < fastClock ? 2 : 3;
+    // A phase of 1 / (2 hz) seconds must last more than `cycles` / cpuHz_.
+    tooFast_ = hz != 0 && 2 * cycles * hz >= cpuHz_;
+    pulses_ = 0;
+    missed_ = false;
+}
 
 void SerialShifter::resetChanged(bool high, bool sckHigh) {
     const Clock::Duration now = clock_.now();
@@ -43,7 +52,8 @@ bool SerialShifter::miso() {
 }
 
 void SerialShifter::sckRising(bool mosi) {
-    if (resetHigh_) {
+    missed_ = tooFast_ && (++pulses_ & 1U) != 0;
+    if (resetHigh_ || missed_) {
         return;
     }
     frame_ = (frame_ << 1) | (mosi ? 1U : 0U);
@@ -60,7 +70,7 @@ void SerialShifter::sckRising(bool mosi) {
 }
 
 void SerialShifter::sckFalling() {
-    if (resetHigh_) {
+    if (resetHigh_ || missed_) {
         return;
     }
     if (loadNext_) {

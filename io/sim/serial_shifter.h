@@ -7,6 +7,10 @@
 // cycles of the factory clock (2 microseconds) is too short for the part to notice. The part
 // drives MISO only from 20 ms after RESET went low.
 //
+// The part samples SCK with its CPU clock: each SCK phase must last more than two cycles of it
+// (three from 12 MHz on). A programmer that clocks SCK faster than that (its sckRate) is followed
+// only at every other pulse, so the part's bits and the programmer's drift apart.
+//
 // MOSI is sampled on the rising edge; the output byte is shifted out on MISO after the falling
 // edge, most significant bit first. At the end of each byte the shifter asks its FrameSink for
 // the next byte to shift out, and every 32 bits it hands the frame on as one instruction.
@@ -42,12 +46,14 @@ class FrameSink {
 
 class SerialShifter final : public Target {
   public:
-    // The lines have been as they are since power-up (SCK low, RESET at `resetHigh`).
-    SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink);
+    // The lines have been as they are since power-up (SCK low, RESET at `resetHigh`); the part
+    // runs on a CPU clock of `cpuHz`.
+    SerialShifter(const Clock& clock, bool resetHigh, FrameSink& sink, uint32_t cpuHz);
 
     void resetChanged(bool high, bool sckHigh) override;
     void sckRising(bool mosi) override;
     void sckFalling() override;
+    void sckRate(uint32_t hz) override;
     [[nodiscard]] bool miso() override;
 
   private:
@@ -64,6 +70,10 @@ class SerialShifter final : public Target {
     uint8_t out_ = 0;    // the byte being shifted out on MISO
     uint8_t next_ = 0;   // the byte to shift out after the next falling edge
     bool loadNext_ = false;
+    uint32_t cpuHz_;
+    bool tooFast_ = false; // SCK's phases are too short for the CPU clock
+    unsigned pulses_ = 0;  // SCK pulses since it became too fast
+    bool missed_ = false;  // the part didn't see the last SCK pulse
 };
 
 } // namespace quillon::sim

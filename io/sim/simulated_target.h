@@ -28,6 +28,7 @@ class SimulatedTarget final : public Target {
     void resetChanged(bool high, bool sckHigh) override { plan_.resetChanged(high, sckHigh); }
     void sckRising(bool mosi) override { plan_.sckRising(mosi); }
     void sckFalling() override { plan_.sckFalling(); }
+    void sckRate(uint32_t hz) override { plan_.sckRate(hz); }
     [[nodiscard]] bool miso() override { return plan_.miso(); }
 
     [[nodiscard]] const Part& part() const { return instructions_.part(); }

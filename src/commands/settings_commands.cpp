@@ -20,7 +20,9 @@ void openLogFile(std::string_view fileName) {
     if (CommandSettings.logFile != nullptr) {
         std::fclose(CommandSettings.logFile);
     }
-    CommandSettings.logFile = std::fopen(CommandSettings.logFileName.c_str(), "w");
+    // Appending: a file that is there already (a program file, given by mistake) keeps what it
+    // holds. Nothing is written into it.
+    CommandSettings.logFile = std::fopen(CommandSettings.logFileName.c_str(), "a");
 }
 
 void setMismatchFileName(std::string_view fileName) {

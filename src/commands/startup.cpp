@@ -35,6 +35,7 @@ void reportUnusablePortLibrary() {
 int runProgram(int argc, char** argv) {
     CommandSettings.trimUpload = UploadTrim::trimmed;
     CommandSettings.addressRecordType = AddressRecordType::linear;
+    platform::openStandardStreams();
     platform::watchForInterrupts();
     (void)bindPortLibrary(); // a missing library shows as a missing adapter below
     calibrateDelay();

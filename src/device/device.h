@@ -89,4 +89,14 @@ enum class DefaultFuses : char {
 // Reads the fuses and compares them with the current device's defaults.
 [[nodiscard]] DefaultFuses defaultFusesSet();
 
+// Reads a byte with `read`; when it differs from `expected` on the `compared` bits, polls the
+// target until it is ready (a part busy with a write answers 0 to reads) and reads it again.
+[[nodiscard]] uint8_t readWhenSettled(uint8_t (*read)(), uint8_t expected, uint8_t compared);
+
+// After a write or a read-back: reads the signature again (once more after polling the target
+// until it is ready, when it differs) and answers whether it still names the current device;
+// when not, prints that the target stopped answering (what was read back is then not the
+// target's).
+[[nodiscard]] bool targetStillAnswers();
+
 } // namespace quillon

@@ -4,6 +4,8 @@
 // The user's fuse byte 1 is the low fuse, 2 the high and 3 the extended fuse.
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "device/device.h"
 #include "device/fuse_commands.h"
@@ -44,20 +46,45 @@ struct FuseWrite {
     uint8_t read;
 };
 
+// The bits of a fuse that the current device has and a write can change: none for a fuse the
+// part lacks (the extended fuse of the ATmega8, ATmega16 and ATmega32).
+uint8_t writableBits(const Fuse& fuse) {
+    const DeviceRecord* device = currentDeviceRecord();
+    return device != nullptr ? device->writable.*(fuse.bits) : 0xFF;
+}
+
+bool partHas(const Fuse& fuse) {
+    return writableBits(fuse) != 0;
+}
+
 // Every fuse write is followed by the chip's write time, so that the next instruction (or the
 // release) does not arrive while the chip is still busy and ignoring it; then the fuse is read
-// back, since a locked chip ignores the write.
+// back, since a locked chip ignores the write. A read-back that differs is taken again once the
+// chip says it is ready: a slow chip answers 0 while it still writes.
 FuseWrite writeFuse(const Fuse& fuse, uint8_t value) {
     fuse.write(value);
     delayMicros(fuseWriteWaitMicros);
-    return {&fuse, value, fuse.read()};
+    return {&fuse, value, readWhenSettled(fuse.read, value, writableBits(fuse))};
+}
+
+// A write of each fuse the part has; nothing is sent for one it lacks.
+std::optional<FuseWrite> writeIfPresent(const Fuse& fuse, uint8_t value) {
+    if (!partHas(fuse)) {
+        return std::nullopt;
+    }
+    return writeFuse(fuse, value);
+}
+
+void printMissingFuse(const Fuse& fuse, const char* what) {
+    const std::string_view name = currentDeviceRecord()->name;
+    std::printf("Fuse byte %d %s: the %.*s has no extended fuse\n", fuse.number, what,
+                static_cast<int>(name.size()), name.data());
 }
 
 // After the command's "Write ..." line: an error line for a fuse that doesn't read back as
-// written on its writable bits.
+// written on its writable bits (the chip is ready by then).
 void checkReadBack(const FuseWrite& write) {
-    const DeviceRecord* device = currentDeviceRecord();
-    const uint8_t writable = device != nullptr ? device->writable.*(write.fuse->bits) : 0xFF;
+    const uint8_t writable = writableBits(*write.fuse);
     if (((write.read ^ write.written) & writable) == 0) {
         return;
     }
@@ -73,6 +100,19 @@ void checkReadBack(const FuseWrite& write) {
     }
 }
 
+// The read-backs are judged only on a chip that still answers: one that stopped reads back ff,
+// which would pass for a write of ff.
+void judge(const std::array<std::optional<FuseWrite>, 3>& writes) {
+    if (!targetStillAnswers()) {
+        return;
+    }
+    for (const std::optional<FuseWrite>& write : writes) {
+        if (write) {
+            checkReadBack(*write);
+        }
+    }
+}
+
 // Fuses are written only into a target that was recognised: one that doesn't answer can't be
 // checked afterwards, and another part's fuses mean other things.
 bool recognisedForWriting(const char* what) {
@@ -85,7 +125,7 @@ bool recognisedForWriting(const char* what) {
     return false;
 }
 
-// "pf1" to "pf3": a value the user didn't give is never written.
+// "pf1" to "pf3": a value the user didn't give is never written, nor a fuse the part lacks.
 void programFuseByte(const Fuse& target, std::string_view value) {
     const int n = target.number;
     if (!recognisedForWriting("Fuse byte")) {
@@ -97,11 +137,15 @@ void programFuseByte(const Fuse& target, std::string_view value) {
                     n == 1 ? "e1" : (n == 2 ? "99" : "fd"));
         return;
     }
+    if (!partHas(target)) {
+        printMissingFuse(target, "not written");
+        return;
+    }
     uint8_t& cell = FuseTriple.*(target.cell);
     cell = *fuse;
     const FuseWrite written = writeFuse(target, cell);
     std::printf("Write fuse byte %d: %x\n", n, shown(cell));
-    checkReadBack(written);
+    judge({written, std::nullopt, std::nullopt});
 }
 
 } // namespace
@@ -133,14 +177,13 @@ void programDefaultFuses(std::string_view) {
         std::printf("Default fuses not written: target not recognised - check it with i\n");
         return;
     }
-    const std::array writes{writeFuse(lowFuse, device->defaultLowFuse()),
-                            writeFuse(highFuse, device->defaultHighFuse()),
-                            writeFuse(extendedFuse, device->defaultExtendedFuse())};
+    // A part without an extended fuse has only two defaults to write.
+    const std::array writes{writeIfPresent(lowFuse, device->defaultLowFuse()),
+                            writeIfPresent(highFuse, device->defaultHighFuse()),
+                            writeIfPresent(extendedFuse, device->defaultExtendedFuse())};
     std::printf("Write fuse bytes: %x %x %x\n", shown(device->defaultExtendedFuse()),
                 shown(device->defaultHighFuse()), shown(device->defaultLowFuse()));
-    for (const FuseWrite& write : writes) {
-        checkReadBack(write);
-    }
+    judge(writes);
 }
 
 bool parseFuseTriple(std::string_view text) {
@@ -174,14 +217,15 @@ void programAllFuses(std::string_view values) {
                     "separated by commas, as in pfae1,99,fd\n");
         return;
     }
-    const std::array writes{writeFuse(lowFuse, FuseTriple.low),
-                            writeFuse(highFuse, FuseTriple.high),
-                            writeFuse(extendedFuse, FuseTriple.extended)};
+    const std::array writes{writeIfPresent(lowFuse, FuseTriple.low),
+                            writeIfPresent(highFuse, FuseTriple.high),
+                            writeIfPresent(extendedFuse, FuseTriple.extended)};
     std::printf("Write fuse bytes: %x %x %x\n", shown(FuseTriple.low), shown(FuseTriple.high),
                 shown(FuseTriple.extended));
-    for (const FuseWrite& write : writes) {
-        checkReadBack(write);
+    if (!partHas(extendedFuse)) {
+        printMissingFuse(extendedFuse, "not sent");
     }
+    judge(writes);
 }
 
 void programFuseByte1(std::string_view value) {

@@ -32,12 +32,14 @@ void programLockByte(std::string_view value) {
         std::printf("Lock byte not written: give its value in hexadecimal, as in pl3f\n");
         return;
     }
+    const uint8_t writable = currentDeviceRecord()->writable.lock;
     writeLockBits(*lock);
     delayMicros(fuseWriteWaitMicros);
-    const uint8_t read = readLockBits();
+    // A chip still busy with the write answers 0: a difference is read again once it is ready.
+    const uint8_t read = readWhenSettled(readLockBits, *lock, writable);
     std::printf("Write lock byte %x\n", static_cast<unsigned>(*lock));
-    const uint8_t writable = currentDeviceRecord()->writable.lock;
-    if (((read ^ *lock) & writable) == 0) {
+    // One that stopped answering reads ff, which would pass for a write of ff.
+    if (!targetStillAnswers() || ((read ^ *lock) & writable) == 0) {
         return;
     }
     std::printf("ERROR - Lock byte reads back %x, not the %x written: ",

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The lenient Intel HEX reader: records are found by their ':' alone, their fields are taken
-// by count whatever the characters are, and converted the way "%x" converts a short string.
+// The Intel HEX reader: a record starts at its ':' and is read and checked whole (digits, line,
+// checksum) before any of its bytes reaches the image; the first damaged record ends the reading.
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
 
 #include "image/hex_reader.h"
-#include "image/hex_value.h"
 #include "image/image.h"
 
 namespace quillon {
@@ -53,46 +52,63 @@ class StreamSource {
 
   private:
     std::FILE* stream_;
-    std::array<char, 16384> block_{};
+    std::array<char, 16384> block_; // filled by fread before it is read
     std::size_t filled_ = 0;
     std::size_t pos_ = 0;
     bool ended_ = false;
 };
 
-// Converts a field's characters as "%x" converts the C string they make: a NUL ends it.
-std::optional<int32_t> convertField(std::string_view field) {
-    const std::optional<uint32_t> value = readHexNumber(field.substr(0, field.find('\0')));
-    if (!value) {
-        return std::nullopt;
+std::optional<uint8_t> digitValue(int c) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<uint8_t>(c - '0');
     }
-    return static_cast<int32_t>(*value);
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<uint8_t>(c - 'a' + 10);
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<uint8_t>(c - 'A' + 10);
+    }
+    return std::nullopt;
 }
 
-// A base far outside the image stays far outside it however often it is shifted again, and
-// the arithmetic never overflows.
+// A base far outside the image stays far outside it, and the arithmetic never overflows.
 constexpr int64_t baseLimit = int64_t{1} << 40;
 
-int64_t shiftedBase(int64_t value, int shift) {
-    return std::clamp(value * (int64_t{1} << shift), -baseLimit, baseLimit);
-}
+// One record as read: its byte count, offset, type and data bytes, all checked.
+struct Record {
+    uint8_t count = 0;
+    uint16_t offset = 0;
+    uint8_t type = 0;
+    std::array<uint8_t, 255> data{};
+};
+
+constexpr uint8_t dataType = 0x00;
+constexpr uint8_t segmentType = 0x02;
+constexpr uint8_t linearType = 0x04;
 
 template <typename Source>
 class HexParser {
   public:
-    HexParser(Source& source, uint8_t fill) : source_(source), fill_(fill) {}
+    explicit HexParser(Source& source) : source_(source) {}
 
     HexLoad run() {
         HexLoad load;
-        for (int c = next(); c != endOfInput && !sawNul_; c = next()) {
-            if (c == ':' && !record(load)) {
+        for (int c = next(); c != endOfInput; c = next()) {
+            if (c == '\n') {
+                ++line_;
+            } else if (c == ':' && !record(load)) {
                 break;
             }
         }
+        // What follows a refused record is only looked at for the NUL of a binary file.
+        while (!sawNul_ && next() != endOfInput) {
+        }
         if (sawNul_) {
             load.status = HexLoadStatus::binary; // no text file holds a NUL
-        }
-        if (load.status == HexLoadStatus::loaded && source_.failed()) {
+        } else if (source_.failed()) {
             load.status = HexLoadStatus::unreadable;
+        } else if (load.status == HexLoadStatus::loaded && !sawData_) {
+            load.status = HexLoadStatus::noData;
         }
         return load;
     }
@@ -104,85 +120,115 @@ class HexParser {
         return c;
     }
 
-    // Takes count characters (fewer at the end of the input) and converts them.
-    std::optional<int32_t> field(std::size_t count) {
-        std::array<char, 4> text{};
-        std::size_t taken = 0;
-        while (taken < count) {
+    // Refuses the record that starts on the current line.
+    bool refuse(HexLoad& load, HexFault fault) {
+        load.status = HexLoadStatus::malformed;
+        load.fault = fault;
+        load.line = line_;
+        return false;
+    }
+
+    // Two hexadecimal digits; nothing after refusing the record.
+    std::optional<uint8_t> byte(HexLoad& load) {
+        uint8_t value = 0;
+        for (int digit = 0; digit < 2; ++digit) {
             const int c = next();
             if (c == endOfInput) {
-                break;
+                (void)refuse(load, HexFault::unfinished);
+                return std::nullopt;
             }
-            text[taken++] = static_cast<char>(c);
+            if (c == '\n' || c == '\r') {
+                (void)refuse(load, HexFault::shortLine);
+                return std::nullopt;
+            }
+            const std::optional<uint8_t> nibble = digitValue(c);
+            if (!nibble) {
+                (void)refuse(load, HexFault::notHex);
+                load.character = static_cast<uint8_t>(c);
+                return std::nullopt;
+            }
+            value = static_cast<uint8_t>(value << 4 | *nibble);
         }
-        return convertField(std::string_view(text.data(), taken));
+        sum_ = static_cast<uint8_t>(sum_ + value);
+        return value;
     }
 
-    // Sets a field from count characters; a field without a number keeps its value.
-    void keep(int32_t& value, std::size_t count) { value = field(count).value_or(value); }
-
-    // Reads one record after its ':'. False when it was refused.
+    // Reads one record after its ':', checks it and uses it. False when it was refused.
     bool record(HexLoad& load) {
-        keep(length_, 2);
-        keep(offset_, 4);
-        keep(type_, 2);
-        switch (type_) {
-        case 0x00:
-            if (!dataRecord(load)) {
+        sum_ = 0;
+        Record r;
+        std::array<uint8_t, 4> header{};
+        for (uint8_t& field : header) {
+            const std::optional<uint8_t> value = byte(load);
+            if (!value) {
                 return false;
             }
-            break;
-        case 0x02:
-        case 0x04: {
-            const int shift = type_ == 0x02 ? 4 : 16;
-            const std::optional<int32_t> value = field(4);
-            base_ = shiftedBase(value ? *value : base_, shift);
-            (void)field(2); // checksum, not checked
-            break;
+            field = *value;
         }
-        case 0x01:
-            (void)field(2);
-            break;
-        default:
-            break; // the rest of the record is skipped by the search for the next ':'
+        r.count = header[0];
+        r.offset = static_cast<uint16_t>(header[1] << 8 | header[2]);
+        r.type = header[3];
+        load.byteCount = r.count;
+        load.recordType = r.type;
+        for (std::size_t i = 0; i < r.count; ++i) {
+            const std::optional<uint8_t> value = byte(load);
+            if (!value) {
+                return false;
+            }
+            r.data[i] = *value;
         }
-        return true;
-    }
-
-    bool dataRecord(HexLoad& load) {
-        const int64_t start = base_ + offset_;
-        const int64_t end = start + length_;
-        if ((length_ > 0 && start < 0) || end < 0 || end > imageBufferBytes) {
-            load.status = HexLoadStatus::outsideImage;
-            load.outsideAddress = start < 0 || end < 0 ? std::min(start, end)
-                                                       : std::max<int64_t>(start, imageBufferBytes);
+        const auto needed = static_cast<uint8_t>(0x100 - sum_);
+        const std::optional<uint8_t> checksum = byte(load);
+        if (!checksum) {
             return false;
         }
-        for (int32_t i = 0; i < length_; ++i) {
-            const std::optional<int32_t> value = field(2);
-            ImageBuffer[static_cast<std::size_t>(start + i)] =
-                value ? static_cast<uint8_t>(*value & 0xFF) : fill_;
+        if (*checksum != needed) {
+            load.checksumGiven = *checksum;
+            load.checksumNeeded = needed;
+            return refuse(load, HexFault::checksum);
         }
-        (void)field(2); // checksum, not checked
+        return use(load, r);
+    }
+
+    bool use(HexLoad& load, const Record& r) {
+        if (r.type == segmentType || r.type == linearType) {
+            if (r.count != 2) {
+                return refuse(load, HexFault::addressLength);
+            }
+            const int64_t value = r.data[0] << 8 | r.data[1];
+            base_ = std::min(value << (r.type == segmentType ? 4 : 16), baseLimit);
+            return true;
+        }
+        if (r.type != dataType || r.count == 0) {
+            return true; // the end record, types 03 and 05, and empty data records: no data
+        }
+        const int64_t start = base_ + r.offset;
+        const int64_t end = start + r.count;
+        if (end > imageBufferBytes) {
+            load.status = HexLoadStatus::outsideImage;
+            load.outsideAddress = std::max<int64_t>(start, imageBufferBytes);
+            return false;
+        }
+        std::copy_n(r.data.begin(), r.count, ImageBuffer.begin() + start);
         // Records may come in any order (two files joined, a tool that sorts nothing): the
         // image reaches to the end of the highest one, wherever it stands in the file.
         load.loadLength = std::max(load.loadLength, static_cast<int32_t>(end));
+        sawData_ = true;
         return true;
     }
 
     Source& source_;
-    uint8_t fill_;
     int64_t base_ = 0;
-    int32_t length_ = 0;
-    int32_t offset_ = 0;
-    int32_t type_ = 0;
+    int32_t line_ = 1;
+    uint8_t sum_ = 0;
     bool sawNul_ = false;
+    bool sawData_ = false;
 };
 
 template <typename Source>
 HexLoad readHex(Source& source, uint8_t fill) {
     fillImageBuffer(fill);
-    return HexParser<Source>(source, fill).run();
+    return HexParser<Source>(source).run();
 }
 
 } // namespace

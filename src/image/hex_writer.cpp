@@ -3,11 +3,14 @@
 // every 64 KiB boundary, and the end record.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "image/hex_writer.h"
 #include "image/image.h"
+#include "platform/files.h"
 
 namespace quillon {
 
@@ -42,6 +45,11 @@ class RecordLine {
     uint8_t sum_ = 0;
 };
 
+void printCantOpen(const std::string& name, int error) {
+    std::printf("Can't open output file %s\n", name.c_str());
+    std::printf("Reason: %s\n", platform::errorText(error).c_str());
+}
+
 void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset) {
     RecordLine line;
     line.add(static_cast<uint8_t>(count));
@@ -68,17 +76,34 @@ void writeAddressRecord(std::FILE* file, int32_t block, AddressRecordType type) 
     line.finish(file);
 }
 
-} // namespace
-
-int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType addressRecords) {
-    const std::string name(path);
-    std::FILE* file = std::fopen(name.c_str(), "w");
-    if (file == nullptr) {
-        std::printf("Can't open output file %s\n", name.c_str());
-        return hexFileNotWritten;
+// Where an upload goes: the file at the end of the path's symbolic links, which must be a regular
+// file this process may write or a new name. Prints why not and answers nothing otherwise.
+std::optional<std::string> uploadTarget(const std::string& name) {
+    const std::string target = platform::followLinks(name);
+    const platform::PathInfo path = platform::inspectPath(target);
+    switch (path.kind) {
+    case platform::PathKind::missing:
+        return target;
+    case platform::PathKind::regular:
+        if (path.writable) {
+            return target;
+        }
+        printCantOpen(name, EACCES);
+        return std::nullopt;
+    case platform::PathKind::folder:
+    case platform::PathKind::other:
+        std::printf("ERROR - %s is not a regular file (a folder, a FIFO or a device): nothing "
+                    "written, give the name of a file\n",
+                    name.c_str());
+        return std::nullopt;
+    case platform::PathKind::unreachable:
+        break;
     }
-    std::printf("Write Flash/EEPROM data to %s\n", name.c_str());
+    printCantOpen(name, path.error);
+    return std::nullopt;
+}
 
+void writeRecords(std::FILE* file, int32_t length, AddressRecordType addressRecords) {
     const int32_t end = std::min(length, imageBufferBytes);
     int32_t block = 0;
     for (int32_t pos = 0; pos < end; pos += recordBytes) {
@@ -92,13 +117,36 @@ int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType ad
         }
     }
     std::fputs(":00000001FF\n", file);
+}
 
-    // A full disk or a failing device must not pass for a complete upload.
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        std::printf("ERROR - Can't write all of %s: the file is incomplete, check the free space "
-                    "and the path\n",
-                    name.c_str());
+} // namespace
+
+int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType addressRecords) {
+    const std::string name(path);
+    const std::optional<std::string> target = uploadTarget(name);
+    if (!target) {
+        return hexFileNotWritten;
+    }
+    // The upload goes to a new file beside the target, which replaces it only when complete:
+    // a full disk, a failing device or a killed process leave the old file as it was.
+    const platform::NewFile file = platform::createFileBeside(*target);
+    if (file.file == nullptr) {
+        printCantOpen(name, file.error);
+        return hexFileNotWritten;
+    }
+    std::printf("Write Flash/EEPROM data to %s\n", name.c_str());
+    writeRecords(file.file, length, addressRecords);
+    const int writeError = std::ferror(file.file) != 0 ? errno : 0;
+    const int finishError = platform::finishFile(file.file);
+    int error = writeError != 0 ? writeError : finishError;
+    if (error == 0) {
+        error = platform::replaceFile(file.path, *target);
+    }
+    if (error != 0) {
+        platform::removeFile(file.path);
+        std::printf("ERROR - Can't write all of %s (%s): the file is left as it was, check the "
+                    "free space and the path\n",
+                    name.c_str(), platform::errorText(error).c_str());
         return hexFileNotWritten;
     }
     return hexFileWritten;

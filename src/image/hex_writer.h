@@ -19,8 +19,11 @@ inline constexpr int32_t hexFileNotWritten = -1;
 
 // Writes the first length bytes of ReadBackBuffer to the file path as Intel HEX: 16-byte data
 // records with lower-case digits, an extended address record of the given type after the record
-// at offset fff0 of every 64 KiB block, and the end record. Returns hexFileWritten, or
-// hexFileNotWritten when the file couldn't be opened or not be written completely (with a message).
+// at offset fff0 of every 64 KiB block, and the end record. The records go to a new file in the
+// same folder, which replaces path (the file at the end of its symbolic links) only once it is
+// complete and on the disk; a path that names a folder, a FIFO or a device is refused. Returns
+// hexFileWritten, or hexFileNotWritten (with a message) when the file couldn't be made or not be
+// written completely, and then path is as it was.
 [[nodiscard]] int32_t writeHexFile(std::string_view path, int32_t length,
                                    AddressRecordType addressRecords);
 

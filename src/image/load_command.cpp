@@ -1,15 +1,91 @@
 // SPDX-License-Identifier: MIT
-// Loading the download file: opening it, reading it into ImageBuffer and saying why a file was
-// not loaded; and "ld", which does only that.
+// Loading the download file: opening it, reading and checking it whole into ImageBuffer and saying
+// why a file was not loaded; and "ld", which does only that.
 #include "image/load_command.h"
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "commands/settings.h"
 #include "image/image.h"
+#include "platform/files.h"
 
 namespace quillon {
+
+namespace {
+
+// What is wrong with a damaged record, for the message that names its line.
+std::string faultText(const HexLoad& load) {
+    switch (load.fault) {
+    case HexFault::checksum: {
+        std::array<char, 80> text{};
+        std::snprintf(text.data(), text.size(), "its checksum is %02x, but its bytes need %02x",
+                      static_cast<unsigned>(load.checksumGiven),
+                      static_cast<unsigned>(load.checksumNeeded));
+        return text.data();
+    }
+    case HexFault::notHex: {
+        const auto c = static_cast<char>(load.character);
+        std::array<char, 80> text{};
+        if (load.character > 0x20 && load.character < 0x7F) {
+            std::snprintf(text.data(), text.size(), "'%c' is not a hexadecimal digit", c);
+        } else {
+            std::snprintf(text.data(), text.size(),
+                          "the character 0x%02x is not a hexadecimal "
+                          "digit",
+                          static_cast<unsigned>(load.character));
+        }
+        return text.data();
+    }
+    case HexFault::shortLine:
+        return "the record is shorter than its byte count (" + std::to_string(load.byteCount) +
+               ") says";
+    case HexFault::unfinished:
+        return "the file ends inside this record";
+    case HexFault::addressLength:
+        return "an address record (type 0" + std::to_string(load.recordType) +
+               ") needs 2 data bytes, not " + std::to_string(load.byteCount);
+    case HexFault::none:
+        break;
+    }
+    return "damaged record";
+}
+
+void printNotLoaded(const HexLoad& load) {
+    const char* name = CommandSettings.downloadFileName.c_str();
+    switch (load.status) {
+    case HexLoadStatus::loaded:
+        break;
+    case HexLoadStatus::outsideImage:
+        std::printf("ERROR - %s has data at address %s, outside the %d-byte image: file not "
+                    "loaded, check its address records\n",
+                    name, std::to_string(load.outsideAddress).c_str(), imageBufferBytes);
+        break;
+    case HexLoadStatus::binary:
+        std::printf("ERROR - %s is not an Intel HEX file (it holds binary data): file not loaded, "
+                    "give the .hex file\n",
+                    name);
+        break;
+    case HexLoadStatus::unreadable:
+        std::printf("Can't read download file %s: file not loaded, check that it is a readable "
+                    "file\n",
+                    name);
+        break;
+    case HexLoadStatus::malformed:
+        std::printf("ERROR - %s line %d: %s: file not loaded, nothing changed on the target\n",
+                    name, load.line, faultText(load).c_str());
+        break;
+    case HexLoadStatus::noData:
+        std::printf("ERROR - %s holds no Intel HEX data record: file not loaded, nothing changed "
+                    "on the target, give the .hex file\n",
+                    name);
+        break;
+    }
+}
+
+} // namespace
 
 HexLoad readHexFile() {
     if (CommandSettings.downloadFile == nullptr) {
@@ -23,32 +99,27 @@ HexLoad readHexFile() {
 
 std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
     CommandSettings.downloadFileName.assign(fileName);
-    CommandSettings.downloadFile = std::fopen(CommandSettings.downloadFileName.c_str(), "r");
+    const std::string& name = CommandSettings.downloadFileName;
+    // A FIFO would block the open until some writer came; a device may never end.
+    const platform::PathInfo path = platform::inspectPath(name);
+    if (path.kind == platform::PathKind::other) {
+        std::printf("ERROR - %s is not a regular file (a FIFO or a device): file not loaded, give "
+                    "the .hex file\n",
+                    name.c_str());
+        return std::nullopt;
+    }
+    CommandSettings.downloadFile = std::fopen(name.c_str(), "r");
     if (CommandSettings.downloadFile == nullptr) {
+        const int error = errno;
         std::printf("Can't open download file\n");
+        std::printf("Reason: %s\n", platform::errorText(error).c_str());
         return std::nullopt;
     }
     const HexLoad load = readHexFile();
-    switch (load.status) {
-    case HexLoadStatus::loaded:
+    if (load.status == HexLoadStatus::loaded) {
         return load.loadLength;
-    case HexLoadStatus::outsideImage:
-        std::printf("ERROR - %s has data at address %s, outside the %d-byte image: file not "
-                    "loaded, check its address records\n",
-                    CommandSettings.downloadFileName.c_str(),
-                    std::to_string(load.outsideAddress).c_str(), imageBufferBytes);
-        return std::nullopt;
-    case HexLoadStatus::binary:
-        std::printf("ERROR - %s is not an Intel HEX file (it holds binary data): file not loaded, "
-                    "give the .hex file\n",
-                    CommandSettings.downloadFileName.c_str());
-        return std::nullopt;
-    case HexLoadStatus::unreadable:
-        std::printf("Can't read download file %s: file not loaded, check that it is a readable "
-                    "file\n",
-                    CommandSettings.downloadFileName.c_str());
-        return std::nullopt;
     }
+    printNotLoaded(load);
     return std::nullopt;
 }
 

@@ -113,7 +113,11 @@ void stopIfInterrupted() {
         releaseTarget();
     }
     progress::finish();
-    std::printf("\nInterrupted by signal %d: target released, program ended\n", signal);
+    // A standard output that can't be written any more (its reader went away) can't carry it.
+    const bool outputBroken = std::ferror(stdout) != 0;
+    std::fprintf(outputBroken ? stderr : stdout,
+                 "%sInterrupted by signal %d: target released, program ended\n",
+                 outputBroken ? "" : "\n", signal);
     std::fflush(stdout);
     std::exit(128 + signal);
 }

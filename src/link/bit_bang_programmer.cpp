@@ -11,6 +11,10 @@ bool BitBangProgrammer::present() {
 }
 
 std::string BitBangProgrammer::absence() const {
+    if (PortLibrary.module == nullptr && !platform::libraryLoadError().empty()) {
+        return std::string("Port I/O library ") + portLibraryName +
+               " can't be loaded: " + platform::libraryLoadError();
+    }
     if (PortLibrary.module == nullptr) {
         return std::string("Port I/O library ") + portLibraryName + " not found (looked for " +
                platform::libraryFileName(portLibraryName) + ")";

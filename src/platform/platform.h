@@ -17,6 +17,11 @@ using LibraryHandle = void*;
 // libio.so elsewhere), searched the platform's usual way. Returns null when it can't be loaded.
 [[nodiscard]] LibraryHandle loadLibrary(std::string_view baseName);
 
+// Why the last loadLibrary failed, in the loader's own words (dlerror, FormatMessage), when the
+// library was found but couldn't be loaded (not a library, another architecture, a dependency
+// missing); empty when there was no file of that name to load, or nothing failed.
+[[nodiscard]] std::string libraryLoadError();
+
 // The file name that loadLibrary looks for, for messages ("libio.so", "io.dll").
 [[nodiscard]] std::string libraryFileName(std::string_view baseName);
 
@@ -40,13 +45,22 @@ void freeLibrary(LibraryHandle library);
 // foreground, and restored before it returns.
 void waitForKey();
 
-// From here on Ctrl-C (SIGINT), SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and SIGTERM)
-// only note that they came; a signal that was ignored when the program started stays ignored.
+// Opens the null device on each of standard input, output and error that is closed, so that no
+// file the program or its io library opens later takes their place. Call it first.
+void openStandardStreams();
+
+// From here on Ctrl-C (SIGINT), SIGTERM, SIGHUP and SIGQUIT (on Windows Ctrl-C, Ctrl-Break and
+// SIGTERM) only note that they came; a signal that was ignored when the program started stays
+// ignored. SIGPIPE is ignored: a write to a standard output whose reader went away fails instead.
 // The program looks at interruptSignal() at its next byte boundary and in its waits, and stops
 // there cleanly. A read of standard input that the signal interrupts ends early.
 void watchForInterrupts();
 
-// The first of those signals received, or 0.
+// What a failed write to standard output counts as: SIGPIPE's number, on every platform.
+inline constexpr int brokenOutputSignal = 13;
+
+// The first of those signals received, or 0; brokenOutputSignal once a write to standard output
+// failed (its reader went away, or its disk is full).
 [[nodiscard]] int interruptSignal();
 
 // True when standard error is an interactive terminal (a console window on Windows), where a

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,10 +20,33 @@ std::string libraryFileName(std::string_view baseName) {
     return "lib" + std::string(baseName) + ".so";
 }
 
+namespace {
+
+std::string loadError; // the loader's reason for the last failed loadLibrary, or empty
+
+} // namespace
+
 LibraryHandle loadLibrary(std::string_view baseName) {
     // A bare file name makes the dynamic loader search LD_LIBRARY_PATH, then the program's
     // RUNPATH ($ORIGIN, the program's folder), then the system's library folders.
-    return dlopen(libraryFileName(baseName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string name = libraryFileName(baseName);
+    LibraryHandle library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    loadError.clear();
+    if (library == nullptr) {
+        const char* reason = dlerror();
+        // Only when the search found no file of the name does the loader's text begin with the
+        // bare name; a file it found and refused is named by its path, a missing dependency by
+        // that dependency's name.
+        const std::string notFound = name + ": cannot open shared object file";
+        if (reason != nullptr && std::string_view(reason).substr(0, notFound.size()) != notFound) {
+            loadError = reason;
+        }
+    }
+    return library;
+}
+
+std::string libraryLoadError() {
+    return loadError;
 }
 
 void* findEntryPoint(LibraryHandle library, const char* name) {
@@ -112,8 +137,24 @@ constexpr int keyWaitStepMillis = 200;
 
 } // namespace
 
+void openStandardStreams() {
+    // Descriptors are handed out lowest first: with standard output closed, the next file opened
+    // (a chip's memory file, a device) would take descriptor 1 and receive what is printed.
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened >= 0 && opened != fd) {
+                close(opened); // some other descriptor went first: leave it as it was
+            }
+        }
+    }
+}
+
 void watchForInterrupts() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A reader that went away (quillon ... | head -1) is noticed as a failed write to standard
+    // output, at the next byte boundary like an interrupt, not by being killed mid-command.
+    (void)std::signal(SIGPIPE, SIG_IGN);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         struct sigaction action {};
         if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) {
             continue;
@@ -127,6 +168,9 @@ void watchForInterrupts() {
 }
 
 int interruptSignal() {
+    if (receivedSignal == 0 && std::ferror(stdout) != 0) {
+        return SIGPIPE; // standard output can't be written: as if its reader had gone
+    }
     return receivedSignal;
 }
 

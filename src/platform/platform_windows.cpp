@@ -5,6 +5,7 @@
 
 #include <conio.h>
 #include <csignal>
+#include <cstdio>
 #include <windows.h>
 
 namespace quillon::platform {
@@ -13,10 +14,36 @@ std::string libraryFileName(std::string_view baseName) {
     return std::string(baseName) + ".dll";
 }
 
+namespace {
+
+std::string loadError; // the loader's reason for the last failed loadLibrary, or empty
+
+} // namespace
+
 LibraryHandle loadLibrary(std::string_view baseName) {
     // LoadLibraryA searches the program's folder first, then the system's usual places.
-    const std::string name(baseName);
-    return reinterpret_cast<LibraryHandle>(LoadLibraryA(name.c_str()));
+    const std::string name = libraryFileName(baseName);
+    HMODULE library = LoadLibraryA(name.c_str());
+    loadError.clear();
+    const DWORD error = library == nullptr ? GetLastError() : ERROR_SUCCESS;
+    if (library == nullptr && error != ERROR_MOD_NOT_FOUND) {
+        char* text = nullptr;
+        const DWORD length =
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        loadError = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+        LocalFree(text);
+        while (!loadError.empty() && (loadError.back() == '\n' || loadError.back() == '\r')) {
+            loadError.pop_back();
+        }
+        loadError = name + ": " + loadError;
+    }
+    return reinterpret_cast<LibraryHandle>(library);
+}
+
+std::string libraryLoadError() {
+    return loadError;
 }
 
 void* findEntryPoint(LibraryHandle library, const char* name) {
@@ -61,7 +88,14 @@ void watchForInterrupts() {
     }
 }
 
+void openStandardStreams() {
+    // The C runtime hands a console program valid standard streams (or none it would reuse).
+}
+
 int interruptSignal() {
+    if (receivedSignal == 0 && std::ferror(stdout) != 0) {
+        return brokenOutputSignal;
+    }
     return receivedSignal;
 }
 

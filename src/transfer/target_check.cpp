@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The memory commands' guards: against a target that matched no row of the device table (its
-// memory sizes and page size are unknown, so nothing may be read, written or uploaded), against
-// one whose lock bits forbid the access, and against one that stopped answering while a command
-// ran.
+// memory sizes and page size are unknown, so nothing may be read, written or uploaded) and
+// against one whose lock bits forbid the access.
 #include <cstdio>
 #include <string>
 
@@ -32,21 +31,6 @@ bool lockBitsAllow(MemoryAccess access, std::string_view refusal) {
                     static_cast<int>(refusal.size()), refusal.data());
     }
     return !locked;
-}
-
-bool targetStillAnswers() {
-    // A read-back from a target that hung or lost its power reads 0xFF throughout, just like an
-    // erased memory: only the signature tells the two apart.
-    readSignature();
-    if (identifyDevice() == currentDevice) {
-        return true;
-    }
-    std::printf("ERROR - Target stopped answering (signature now %02x %02x %02x): check the cable "
-                "and the target's power, then repeat the command\n",
-                static_cast<unsigned>(targetSignature[0]),
-                static_cast<unsigned>(targetSignature[1]),
-                static_cast<unsigned>(targetSignature[2]));
-    return false;
 }
 
 } // namespace quillon

@@ -37,9 +37,4 @@ enum class MemoryAccess { read, write };
 // that the chip is read- or write-protected, what was refused (`refusal`) and how to clear it.
 [[nodiscard]] bool lockBitsAllow(MemoryAccess access, std::string_view refusal);
 
-// After a read-back: reads the signature again and answers whether it still names the current
-// device; when not, prints that the target stopped answering (what was read back is then not
-// the target's memory).
-[[nodiscard]] bool targetStillAnswers();
-
 } // namespace quillon

@@ -33,8 +33,13 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
     if (child == 0) {
         setpgid(0, 0); // a group of its own, so that a timeout ends whatever it started too
         dup2(input, STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
+        if (options.output == Output::closed) {
+            close(STDOUT_FILENO);
+        } else {
+            dup2(out[1], STDOUT_FILENO);
+        }
+        (void)signal(SIGPIPE, SIG_DFL); // as a shell starts a program
         for (const auto& [name, value] : options.env) {
             (void)(value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1));
         }
@@ -53,6 +58,10 @@ ProgramRun runProgram(const std::string& program, const ProgramOptions& options)
         throw std::runtime_error("can't start " + program);
     }
     setpgid(child, child); // as the child does, whichever runs first
+    if (options.output == Output::brokenPipe) {
+        close(out[0]); // the reader goes away before the program writes
+        out[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
     // Each output is read to its end (a terminal's end reads as an error) while the program runs.
     const auto readAll = [](int fd) {
         std::string all;

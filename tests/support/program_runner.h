@@ -20,6 +20,13 @@ struct ProgramRun {
     bool timedOut = false;
 };
 
+// Where the program's standard output goes.
+enum class Output {
+    captured,   // a pipe read to its end
+    brokenPipe, // a pipe whose reader has gone: every write fails (SIGPIPE at its default)
+    closed,     // no descriptor 1 at all
+};
+
 struct ProgramOptions {
     std::vector<std::string> args;             // after the program name
     std::map<std::string, std::string> env;    // set (or, with an empty value, unset)
@@ -27,6 +34,7 @@ struct ProgramOptions {
     std::chrono::milliseconds timeout{120000}; // long: the machine may be busy
     int timeoutSignal = SIGKILL;               // sent to the program at the time limit
     bool errorOnTerminal = false; // standard error on a pseudo-terminal instead of a pipe
+    Output output = Output::captured;
 };
 
 [[nodiscard]] ProgramRun runProgram(const std::string& program, const ProgramOptions& options);

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Table-driven end-to-end runs of the built program on the simulated chip (build/sim/libio.so).
 // A case names the part, the arguments (and standard input, faults, files put in its folder
-// first); its expected transcript is the text file expected/<name>.txt next to the test, in
-// sections that each start with a line "--- what":
+// first, the io library and its variables); its expected transcript is the text file
+// expected/<name>.txt next to the test, in sections that each start with a line "--- what":
 //   stdout             the whole standard output (the delay value as N, the case's folder as
 //                      $DIR, tests/data/avr as $DATA)
+//   stderr             the whole standard error, the same way (without this section standard
+//                      error must be empty, unless it is a terminal)
 //   status             the exit status
 //   file NAME          the file NAME in the case's folder, or "(missing)"
 //   records NAME       an Intel HEX file with each run of erased 16-byte records as one line
@@ -19,6 +21,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,6 +63,11 @@ struct ChipCase {
     int timeoutSignal = SIGKILL;
     bool terminal = false; // standard error on a terminal, and not checked to be empty
     std::string level{};   // QUILLON_SIM_LEVEL; "instruction": transcripts in expected/instruction
+    Output output = Output::captured;
+    std::vector<std::string> fifos{}; // FIFOs made in the folder, which nothing writes to
+    // The io library's folder in the build, and more variables for it.
+    std::string library = "sim";
+    std::map<std::string, std::string> env{};
 };
 
 // The cases again, driven through the simulated library's programmer extension.
@@ -177,25 +185,29 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
     for (const auto& [name, contents] : c.files) {
         std::ofstream(dir / name, std::ios::binary) << contents;
     }
-    ProgramOptions options{{}, {}, c.input, c.timeout, c.timeoutSignal, c.terminal};
+    for (const std::string& fifo : c.fifos) {
+        EXPECT_EQ(mkfifo((dir / fifo).c_str(), 0600), 0) << fifo;
+    }
+    ProgramOptions options{{}, {}, c.input, c.timeout, c.timeoutSignal, c.terminal, c.output};
     std::istringstream words(expand(c.args));
     for (std::string word; words >> word;) {
         options.args.push_back(word);
     }
-    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/sim"},
-                   {"QUILLON_SIM_DEVICE", c.device},
-                   {"QUILLON_SIM_STATE", (dir / "chip").string()},
-                   {"QUILLON_SIM_FAULTS", c.faults},
-                   {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()},
-                   {"QUILLON_SIM_LEVEL", c.level}};
+    options.env = {
+        {"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/" + c.library}, {"QUILLON_SIM_DEVICE", c.device},
+        {"QUILLON_SIM_STATE", (dir / "chip").string()},         {"QUILLON_SIM_FAULTS", c.faults},
+        {"QUILLON_SIM_TRACE", (dir / "trace.txt").string()},    {"QUILLON_SIM_LEVEL", c.level}};
+    options.env.insert(c.env.begin(), c.env.end());
     ProgramRun run = runProgram(QUILLON_PROGRAM, options);
-    EXPECT_TRUE(c.terminal || run.err.empty()) << run.err;
-    const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
-    detail::expectWaits(trace);
-
     const std::string path =
         expectedDir + (c.level.empty() ? "" : "/" + c.level) + "/" + c.name + ".txt";
     const std::string expected = fileText(path);
+    const bool errorShown = expected.starts_with("--- stderr\n") ||
+                            expected.find("\n--- stderr\n") != std::string::npos;
+    EXPECT_TRUE(c.terminal || errorShown || run.err.empty()) << run.err;
+    const std::vector<detail::Event> trace = detail::events(fileText(dir / "trace.txt"));
+    detail::expectWaits(trace);
+
     std::string actual;
     std::istringstream lines(expected);
     for (std::string line; std::getline(lines, line);) {
@@ -205,10 +217,11 @@ inline ProgramRun expectTranscript(const ChipCase& c, const std::string& expecte
         const std::string what = line.substr(4);
         const std::string name = what.substr(what.find(' ') + 1);
         std::string text;
-        if (what == "stdout") {
-            text =
-                detail::replaced(detail::replaced(withoutDelayValue(run.out), dir.string(), "$DIR"),
-                                 dataDir, "$DATA");
+        if (what == "stdout" || what == "stderr") {
+            text = detail::replaced(
+                detail::replaced(what == "stdout" ? withoutDelayValue(run.out) : run.err,
+                                 dir.string(), "$DIR"),
+                dataDir, "$DATA");
         } else if (what == "status") {
             text = std::to_string(run.status) + "\n";
         } else if (what.starts_with("file ") || what.starts_with("records ")) {

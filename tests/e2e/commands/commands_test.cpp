@@ -45,5 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChipCase{"UnrecognisedTargetIsLeftAlone", "1e9407",
                  "-a -i -sf00 -df$DATA/blink16.hex -de$DATA/blink16_eeprom.hex -uf$DIR/never.hex "
                  "-ue$DIR/never.hex -sf",
+                 fuses("e1")},
+        // The ATmega32 has no extended fuse: nothing is sent for it (no "ac a4" instruction).
+        ChipCase{"NoExtendedFuseOnAnAtmega32", "ATmega32", "-pf3fd -pfae1,d9,fd -gf -a",
                  fuses("e1")}),
     caseName);

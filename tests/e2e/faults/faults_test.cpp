@@ -25,6 +25,16 @@ std::string muteAfter(int instructions) {
     return "mute-after=" + std::to_string(7 + instructions);
 }
 
+// Mismatch file names that, after the banner and three help texts, fill standard output's
+// buffer up to the download's "Erase chip" line.
+const std::string mismatchNames = [] {
+    std::string words;
+    for (int i = 0; i < 5; ++i) {
+        words += " -mf" + std::string(190, 'x');
+    }
+    return words + " -mf" + std::string(26, 'y');
+}();
+
 } // namespace
 
 TEST_P(Transcript, OfTheFaults) {
@@ -43,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         // not the chip's memory, so the file keeps what it held.
         ChipCase{"HangDuringAnUpload", "ATmega16", "-uf$DIR/up.hex", programmed,
                  muteAfter(1 + 100)},
-        // An empty file erases the chip; a part that hangs first reads 0xFF like an erased one.
+        // An empty file is refused before anything reaches the part, hung or not.
         ChipCase{"HangBeforeTheErase", "ATmega16", "-df$DIR/empty.hex", programmed, muteAfter(0)},
         ChipCase{"LostPageWrite", "ATmega16", "-df$DATA/blink16.hex", programmed, "drop-page=2"},
         ChipCase{"PowerLossMidDownloadThenRecovery", "ATmega16",
@@ -63,5 +73,41 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  std::nullopt,
                  std::chrono::milliseconds(2000),
-                 SIGTERM}),
+                 SIGTERM},
+        ChipCase{"QuitMidDownload",
+                 "ATmega2560",
+                 "-df$DIR/sparse.hex",
+                 {{"sparse.hex", ":0400000001020304F2\n:020000040002F8\n:010101005AA3\n"}},
+                 "",
+                 std::nullopt,
+                 std::chrono::milliseconds(2000),
+                 SIGQUIT},
+        // A part that takes ten times the data sheet's write times answers 0 while it is busy:
+        // the fuse and lock writes are judged once it is ready, and nothing is called locked.
+        ChipCase{"SlowChipIsJudgedWhenReady", "ATmega16",
+                 "-pf1e4 -pfae1,d9,ff -gf -pl -plfe -gl", programmed,
+                 "slow"},
+        // A part that hangs right after the greeting reads ff throughout, as if the fuse of ff
+        // had been written: the signature says otherwise.
+        ChipCase{"FuseWrittenToAPartThatStoppedAnswering", "ATmega16", "-pf1ff", programmed,
+                 muteAfter(0)},
+        // The second pl connects (Programming Enable, three signature bytes); the part hangs
+        // before the lock write.
+        ChipCase{"LockWrittenToAPartThatStoppedAnswering", "ATmega16", "-pl -plff", programmed,
+                 muteAfter(4)},
+        // The reader of standard output goes away in the middle of a download (its 4096-byte
+        // buffer fills while "Erase chip" is printed): the program stops at the next byte it
+        // sends, releases the target, says so on standard error and ends with 128 + SIGPIPE.
+        ChipCase{.name = "ReaderOfTheOutputGoesAway",
+                 .device = "ATmega16",
+                 .args = "-h -h -h " + mismatchNames + " -df$DATA/blink16.hex",
+                 .files = programmed,
+                 .output = Output::brokenPipe},
+        // Without a standard output the next file opened would take its descriptor: the chip's
+        // memory files, written to by everything printed.
+        ChipCase{.name = "StandardOutputClosed",
+                 .device = "ATmega16",
+                 .args = "-i -gf -uf$DIR/up.hex",
+                 .files = programmed,
+                 .output = Output::closed}),
     caseName);

@@ -41,10 +41,40 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"plain.txt", "a regular file\n"},
                   {"chip/eeprom.bin", erasedAfter("\x01\x02\x03", 512)}}},
         // Records come in any order; the image reaches to the end of the highest. A file that
-        // ends inside a record loads what it holds, its missing bytes taking the fill byte.
+        // ends inside a record is refused whole.
         ChipCase{"RecordsInAnyOrderAndAFileCutShort",
                  "ATmega16",
                  "-df$DIR/joined.hex -sf00 -df$DIR/cut.hex",
                  {{"joined.hex", ":02001000AABB89\n:0400000001020304F2\n:00000001FF\n"},
-                  {"cut.hex", ":0400000001020304F2\n:08001000112233"}}}),
+                  {"cut.hex", ":0400000001020304F2\n:08001000112233"}}},
+        // Whatever can't be trusted whole is refused before the chip is touched: no erase, no
+        // programming, the chip keeps the program. What loses nothing stays: a record without
+        // data bytes at ffff asks for no room.
+        ChipCase{
+            .name = "DamagedDownloadsLeaveTheChipAsItWas",
+            .device = "ATmega16",
+            .args = "-df/dev/null -df$DIR/empty.hex -df$DIR/README -df$DIR/blink.c -df$DIR/sum.hex "
+                    "-de$DIR/digit.hex -df$DIR/short.hex -df$DIR/cut.hex -df$DIR/fifo -de$DIR/fifo "
+                    "-ld$DIR/sum.hex -de$DIR/zero.hex",
+            .files = {{"chip/flash.bin", erasedAfter(fileText(blink), 16384)},
+                      {"empty.hex", ""},
+                      {"README", "Build with make, then program the .hex file.\n"},
+                      {"blink.c", "int main(void) { for (;;) { PORTB ^= 1; } }\n"},
+                      {"sum.hex", ":0400000001020304F2\n:0400040005060708D9\n:00000001FF\n"},
+                      {"digit.hex", ":0400000001020304F2\n:040004000506O708DA\n"},
+                      {"short.hex", ":0400000001020304F2\r\n:04000400050607\r\n:00000001FF\r\n"},
+                      {"cut.hex", ":0400000001020304F2\n:0400040005060708"},
+                      {"zero.hex", ":00FFFF0002\n:0200000011AA43\n"}},
+            .timeout = std::chrono::milliseconds(60000),
+            .fifos = {"fifo"}},
+        // Uploads that can't be finished leave the file as it was; a FIFO, a device or a folder
+        // is refused without waiting for anything.
+        ChipCase{.name = "UploadsRefusedForWhatIsNoRegularFile",
+                 .device = "ATmega16",
+                 .args = "-uf$DIR/fifo -ue$DIR/fifo -uf/dev/null -uf$DIR/chip -ue$DIR/kept.hex",
+                 .files = {{"chip/flash.bin", erasedAfter(fileText(blink), 16384)},
+                           {"chip/eeprom.bin", erasedAfter("\x01\x02\x03", 512)},
+                           {"kept.hex", "an earlier upload\n"}},
+                 .timeout = std::chrono::milliseconds(60000),
+                 .fifos = {"fifo"}}),
     caseName);

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix: bin/quillon with its Linux io library beside it
 # (found through RUNPATH $ORIGIN), the simulated target with the quillon-sim launcher, the GPIO
-# library with the quillon-gpio launcher, the Arduino library with the quillon-arduino launcher,
-# the wiring drawings, and the man page, which man shows
+# library with the quillon-gpio launcher, the SPI library with the quillon-spi launcher, the
+# Arduino library with the quillon-arduino launcher, the wiring drawings, and the man page, which
+# man shows
 # without warnings and which names every command; then the same as a Debian package.
 # Usage: install_test.sh BUILD_DIR prefix|package: the installed prefix with its man page, or
 # the package (apart, so that the two can run at the same time).
@@ -22,8 +23,9 @@ if [[ $2 == prefix ]]; then
 cmake --install "$1" --prefix "$prefix" >/dev/null || exit 1
 
 for file in bin/quillon bin/libio.so lib/quillon/sim/libio.so bin/quillon-sim \
-    lib/quillon/gpio/libio.so bin/quillon-gpio lib/quillon/arduino/libio.so bin/quillon-arduino \
-    share/man/man1/quillon.1 share/doc/quillon/wiring.svg share/doc/quillon/arduino-wiring.svg; do
+    lib/quillon/gpio/libio.so bin/quillon-gpio lib/quillon/spi/libio.so bin/quillon-spi \
+    lib/quillon/arduino/libio.so bin/quillon-arduino share/man/man1/quillon.1 \
+    share/doc/quillon/wiring.svg share/doc/quillon/spi-wiring.svg share/doc/quillon/arduino-wiring.svg; do
     check "installed $file" test -f "$prefix/$file"
 done
 check "RUNPATH is \$ORIGIN alone" has "$(readelf -d "$prefix/bin/quillon")" 'Library runpath: [$ORIGIN]'
@@ -42,6 +44,10 @@ if [[ ! -e /dev/gpiochip0 ]]; then
     out=$("$prefix/bin/quillon-gpio" -i </dev/null 2>&1)
     check "quillon-gpio uses its GPIO library" has "$out" '/dev/gpiochip0 not found'
 fi
+
+# quillon-spi runs it with the SPI library, which names a missing device and how to turn it on.
+out=$(QUILLON_SPI=device=/dev/quillon-no-spidev "$prefix/bin/quillon-spi" -i </dev/null 2>&1)
+check "quillon-spi uses its SPI library" has "$out" '/dev/quillon-no-spidev not found: turn the SPI'
 
 # quillon-arduino runs it with the Arduino library, which names a serial port that isn't there.
 out=$(QUILLON_ARDUINO=port=/dev/quillon-no-port "$prefix/bin/quillon-arduino" -i </dev/null 2>&1)
@@ -62,7 +68,8 @@ if [[ $2 == package && -f $1/CPackConfig.cmake ]] && command -v dpkg-deb >/dev/n
     check "package depends on the C++ runtime" has "$(dpkg-deb -f "$deb" Depends)" 'libstdc++6'
     dpkg-deb -x "$deb" "$prefix/root"
     for file in usr/bin/quillon usr/bin/libio.so usr/lib/quillon/sim/libio.so usr/lib/quillon/gpio/libio.so \
-        usr/lib/quillon/arduino/libio.so usr/bin/quillon-arduino usr/share/man/man1/quillon.1.gz usr/share/doc/quillon/copyright; do
+        usr/lib/quillon/spi/libio.so usr/bin/quillon-spi usr/lib/quillon/arduino/libio.so \
+        usr/bin/quillon-arduino usr/share/man/man1/quillon.1.gz usr/share/doc/quillon/copyright; do
         check "package holds $file" test -f "$prefix/root/$file"
     done
     out=$(env -u LD_LIBRARY_PATH "$prefix/root/usr/bin/quillon-sim" -i </dev/null 2>&1)
@@ -91,7 +98,7 @@ elif command -v man >/dev/null; then
             grep -qE "\\\\fB$word\\\\fP|^\\.BR? $word( |\$)|^\\.BR .* \"? ?$word\"?( |\$)" <<<"$tags"
     done
     for variable in QUILLON_SIM_DEVICE QUILLON_SIM_STATE QUILLON_SIM_FAULTS QUILLON_SIM_TRACE \
-        QUILLON_GPIO QUILLON_INPOUT; do
+        QUILLON_SIM_CLOCK QUILLON_GPIO QUILLON_SPI QUILLON_INPOUT; do
         check "man page names $variable" has "$page" "$variable"
     done
 else

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Start-up as a user sees it when the adapter can't be reached: unplugged (the simulated one),
 // no parallel port (the Linux library beside the program), no GPIO chip (quillon-gpio), no io
-// library, or one without the entry points the programmer calls.
+// library, one the loader refuses, or one without the entry points the programmer calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 
 #include "program_runner.h"
 
@@ -19,6 +20,11 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
         fs::temp_directory_path() / ("quillon-lonely-" + std::to_string(getpid()));
     fs::create_directories(lonely);
     fs::copy_file(QUILLON_PROGRAM, lonely / "quillon", fs::copy_options::overwrite_existing);
+    // Another, beside a libio.so that is no library at all: the loader's own reason is shown.
+    const fs::path misled = lonely / "misled";
+    fs::create_directories(misled);
+    fs::copy_file(QUILLON_PROGRAM, misled / "quillon", fs::copy_options::overwrite_existing);
+    std::ofstream(misled / "libio.so") << std::string(100, '#') << " not a shared library\n";
     const std::string build = QUILLON_BUILD_DIR;
     // The program, its library folder, the line about the library, the start of standard error.
     for (const auto& [program, libraryPath, libraryLine, error] :
@@ -27,6 +33,10 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
              {QUILLON_PROGRAM, "", "", "io library: /dev/parport0 not found"},
              {build + "/quillon-gpio", "", "", "io library: /dev/gpiochip0 not found"},
              {lonely / "quillon", "", "Port I/O library io not found (looked for libio.so)\n", ""},
+             {misled / "quillon", "",
+              "Port I/O library io can't be loaded: " + (misled / "libio.so").string() +
+                  ": invalid ELF header\n",
+              ""},
              {lonely / "quillon", build + "/tests/io-partial",
               "Port I/O library io lacks SetPortBit, ClrPortBit or GetPortBit\n", ""}}) {
         SCOPED_TRACE(std::string(program).append(" with ").append(libraryPath));

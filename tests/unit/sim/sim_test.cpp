@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "device/instructions.h"
+#include "sim/isp_wire.h"
 #include "simulated_port.h"
 
 namespace fs = std::filesystem;
@@ -161,4 +163,33 @@ TEST(SimBoard, EveryChangeReachesTheStateFolderAndANewBoardStartsFromIt) {
     EXPECT_EQ(fuses.str(), "low=e2\nhigh=df\nextended=ff\nlock=ff\ncalibration=a7\n");
     run({"ATmega48", "", "ac530000:53 a000ff00:56 50000000:e2 20002000:00"}, folder.string());
     fs::remove_all(folder);
+}
+
+TEST(SimBoard, FollowsAProgrammersSckOnlyWhileEachPhaseLastsMoreThanTwoCpuCycles) {
+    // Clock, SCK, in step; from 12 MHz on a phase must last more than three cycles; a rate of 0
+    // is the port's, unjudged; a clock setting that isn't one leaves the factory's.
+    const std::vector<std::tuple<std::string, uint32_t, bool>> cases{{"", 0, true},
+                                                                     {"", 249999, true},
+                                                                     {"", 250000, false},
+                                                                     {"128000", 32000, false},
+                                                                     {"16000000", 2666666, true},
+                                                                     {"16000000", 2666667, false},
+                                                                     {"8MHz", 250000, false}};
+    for (const auto& [cpu, sck, inStep] : cases) {
+        SCOPED_TRACE(cpu + " Hz clock, SCK " + std::to_string(sck));
+        q::sim::Problems problems;
+        q::sim::Config config;
+        config.clockHz = cpu.empty() ? config.clockHz
+                                     : q::sim::parseClock(cpu, problems).value_or(config.clockHz);
+        EXPECT_EQ(problems.size(), cpu == "8MHz" ? 1U : 0U);
+        q::sim::VirtualClock clock;
+        q::sim::Board board(config, clock);
+        q::sim::IspWire wire(board, [&](std::chrono::microseconds time) { clock.advance(time); });
+        wire.holdReset();
+        wire.wait(std::chrono::milliseconds(20));
+        wire.setSckRate(sck);
+        const bool echoed = wire.instruction({0xAC, 0x53, 0x00, 0x00})[2] == 0x53;
+        EXPECT_EQ(echoed, inStep);
+        EXPECT_EQ(wire.instruction({0x30, 0x00, 0x00, 0x00})[3] == 0x1E, inStep);
+    }
 }
