@@ -130,7 +130,9 @@ inpout_run() { # name, expected stderr line, environment..., then quillon's argu
     shift 2
     while [[ $1 != -- ]]; do variables+=("$1") && shift; done
     shift
-    env QUILLON_SIM_DEVICE=ATmega16 "${variables[@]}" timeout 120 "$wine" quillon.exe "$@" \
+    # The part on a 16 MHz crystal: fast enough for the USBasp's own ISP clock (375 kHz).
+    env QUILLON_SIM_DEVICE=ATmega16 QUILLON_SIM_CLOCK=16000000 "${variables[@]}" timeout 120 \
+        "$wine" quillon.exe "$@" \
         </dev/null >run.out 2>run.err
     check "$name: exits with 0" test $? == 0
     if [[ -n $message ]]; then
@@ -182,7 +184,9 @@ usbasp_run() { # name, expected line, environment..., then quillon's arguments a
     shift 2
     while [[ $1 != -- ]]; do variables+=("$1") && shift; done
     shift
-    env QUILLON_SIM_DEVICE=ATmega16 "${variables[@]}" timeout 120 "$wine" quillon.exe "$@" \
+    # The part on a 16 MHz crystal: fast enough for the USBasp's own ISP clock (375 kHz).
+    env QUILLON_SIM_DEVICE=ATmega16 QUILLON_SIM_CLOCK=16000000 "${variables[@]}" timeout 120 \
+        "$wine" quillon.exe "$@" \
         </dev/null >run.out 2>run.err
     check "$name: exits with 0" test $? == 0
     check "$name: nothing on standard error" test ! -s run.err
