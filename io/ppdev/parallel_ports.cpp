@@ -8,12 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillon::ppdev {
@@ -23,39 +20,6 @@ namespace {
 using settings::parseNumber;
 using settings::takeItem;
 using settings::trimmed;
-
-int systemOpen(const char* path, int flags) {
-    return ::open(path, flags);
-}
-
-int systemIoctl(int fd, unsigned long request, void* argument) {
-    return ::ioctl(fd, request, argument);
-}
-
-int systemClose(int fd) {
-    return ::close(fd);
-}
-
-std::string systemDeviceGroup(const char* path) {
-    struct stat info {};
-    if (::stat(path, &info) != 0) {
-        return {};
-    }
-    const group* owner = ::getgrgid(info.st_gid);
-    return owner != nullptr && owner->gr_name != nullptr ? owner->gr_name : std::string{};
-}
-
-void systemReport(const std::string& message) {
-    std::fputs(message.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-int64_t systemNanoseconds() {
-    timespec now{};
-    (void)::clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
 
 constexpr std::string_view openStep = "open";
 constexpr std::string_view unreachableNote = "; the port now reads as if nothing were plugged in";
@@ -106,12 +70,6 @@ PortConfig usableConfig(std::string_view text, std::string& problem) {
 }
 
 } // namespace
-
-const PortSystem& realSystem() {
-    static const PortSystem system{systemOpen,        systemIoctl,  systemClose,
-                                   systemDeviceGroup, systemReport, systemNanoseconds};
-    return system;
-}
 
 std::optional<PortConfig> parseConfig(std::string_view text, std::string& problem) {
     PortConfig config;

@@ -18,24 +18,18 @@
 #include <string>
 #include <string_view>
 
+#include "common/linux_system.h"
+
 namespace quillon::ppdev {
 
-// The operating-system calls the backend makes. open, ioctl and close behave like the POSIX
-// calls: -1 with errno set on failure. deviceGroup names the group that owns a device file
-// (empty when unknown); report shows one message line to the user; nanoseconds reads the
-// monotonic clock.
-struct PortSystem {
-    int (*open)(const char* path, int flags);
-    int (*ioctl)(int fd, unsigned long request, void* argument);
-    int (*close)(int fd);
-    std::string (*deviceGroup)(const char* path);
-    void (*report)(const std::string& message);
-    int64_t (*nanoseconds)();
-};
+// The system calls the ports make, behind a table so that tests can stand in for them: the one
+// the Linux backends share (io/common/linux_system.h).
+using PortSystem = io::LinuxSystem;
 
-// The real calls: open(2), ioctl(2), close(2), stat(2) with the group database, standard error
-// and CLOCK_MONOTONIC.
-[[nodiscard]] const PortSystem& realSystem();
+// The real calls.
+[[nodiscard]] inline const PortSystem& realSystem() {
+    return io::realLinuxSystem();
+}
 
 inline constexpr std::string_view standardDevice = "/dev/parport0";
 inline constexpr uint32_t longestHold = 100000;
