@@ -27,6 +27,19 @@ namespace quillon::settings {
     return item;
 }
 
+// An item "name=value" split at its first '=', both sides trimmed; an item without one is all
+// name, with an empty value.
+struct NamedValue {
+    std::string_view name;
+    std::string_view value;
+};
+[[nodiscard]] inline NamedValue splitItem(std::string_view item) {
+    const auto equals = item.find('=');
+    return {trimmed(item.substr(0, equals)), equals == std::string_view::npos
+                                                 ? std::string_view{}
+                                                 : trimmed(item.substr(equals + 1))};
+}
+
 // A whole decimal number: false for empty text, any other character or a number too big.
 [[nodiscard]] inline bool parseNumber(std::string_view text, uint32_t& number) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);

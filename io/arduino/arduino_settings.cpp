@@ -18,11 +18,7 @@ ParsedSettings parseSettings(std::string_view list) {
         if (item.empty()) {
             continue;
         }
-        const auto equals = item.find('=');
-        const std::string_view name = settings::trimmed(item.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-                                           ? std::string_view{}
-                                           : settings::trimmed(item.substr(equals + 1));
+        const auto [name, value] = settings::splitItem(item);
         if (name == "port" && !value.empty()) {
             parsed.settings.port = std::string(value);
         } else if (name == "port") {

@@ -14,8 +14,8 @@ namespace quillon::gpio {
 namespace {
 
 using settings::parseNumber;
+using settings::splitItem;
 using settings::takeItem;
-using settings::trimmed;
 
 constexpr uint8_t loopBackOutA = 0x01;
 constexpr uint8_t loopBackOutB = 0x02;
@@ -53,11 +53,7 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
         if (item.empty()) {
             continue;
         }
-        const auto equals = item.find('=');
-        const std::string_view key = trimmed(item.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-                                           ? std::string_view{}
-                                           : trimmed(item.substr(equals + 1));
+        const auto [key, value] = splitItem(item);
         if (key == "chip") {
             if (value.empty()) {
                 return bad(item, "needs a GPIO chip, such as chip=gpiochip0");

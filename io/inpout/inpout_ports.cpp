@@ -10,8 +10,8 @@ namespace quillon::inpout {
 namespace {
 
 using settings::parseNumber;
+using settings::splitItem;
 using settings::takeItem;
-using settings::trimmed;
 
 constexpr uint32_t longestHold = 100000;
 constexpr std::string_view unreachable = "; the port now reads as if nothing were plugged in";
@@ -25,11 +25,7 @@ std::optional<InpOutConfig> parseConfig(std::string_view text, std::string& prob
         if (item.empty()) {
             continue;
         }
-        const auto equals = item.find('=');
-        const std::string_view key = trimmed(item.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-                                           ? std::string_view{}
-                                           : trimmed(item.substr(equals + 1));
+        const auto [key, value] = splitItem(item);
         uint32_t number = 0;
         if (key != "hold") {
             problem = "QUILLON_INPOUT: '" + std::string(item) + "' is not hold=";

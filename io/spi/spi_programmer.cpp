@@ -15,6 +15,7 @@ namespace quillon::spi {
 namespace {
 
 using settings::parseNumber;
+using settings::splitItem;
 using settings::takeItem;
 using settings::trimmed;
 using std::chrono::nanoseconds;
@@ -75,11 +76,7 @@ std::optional<SpiConfig> parseConfig(std::string_view text, std::string& problem
         if (item.empty()) {
             continue;
         }
-        const auto equals = item.find('=');
-        const std::string_view key = trimmed(item.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-                                           ? std::string_view{}
-                                           : trimmed(item.substr(equals + 1));
+        const auto [key, value] = splitItem(item);
         if (key == "device") {
             if (value.empty()) {
                 return bad(item, "needs an SPI device, such as device=/dev/spidev0.0");

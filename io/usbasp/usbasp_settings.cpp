@@ -48,10 +48,7 @@ std::optional<UsbaspConfig> parseConfig(std::string_view text, std::string& prob
         if (item.empty()) {
             continue;
         }
-        const auto equals = item.find('=');
-        const std::string_view name = settings::trimmed(item.substr(0, equals));
-        const std::string_view value =
-            equals == std::string_view::npos ? "" : settings::trimmed(item.substr(equals + 1));
+        const auto [name, value] = settings::splitItem(item);
         if (name == "sck" && !value.empty()) {
             const auto hertz = parseHertz(value);
             const auto step =
