@@ -20,11 +20,11 @@
 #include "device/device.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
-#include "image/load_command.h"
-#include "image/upload_commands.h"
+#include "commands/load_command.h"
+#include "commands/upload_commands.h"
 #include "link/link.h"
 #include "platform/platform.h"
-#include "transfer/download_commands.h"
+#include "commands/download_commands.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -1,24 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Helpers shared by the subsystems' CMakeLists.
-
-# quillon_core_sources(file...): adds sources to the layer library named after the calling folder
-# of src/ (link/ feeds quillon_link). The layer libraries are made once every folder was read.
-function(quillon_core_sources)
-    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
-    foreach(source IN LISTS ARGN)
-        set_property(GLOBAL APPEND PROPERTY QUILLON_${layer}_SOURCES
-            ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-    endforeach()
-endfunction()
-
-# quillon_command_sources(file...): a command's sources and headers that live in their subsystem's
-# folder but belong to the commands layer (quillon_commands).
-function(quillon_command_sources)
-    foreach(source IN LISTS ARGN)
-        set_property(GLOBAL APPEND PROPERTY QUILLON_commands_SOURCES
-            ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-    endforeach()
-endfunction()
+# The build's one helper for libraries that the sanitized tests link too.
 
 # quillon_dual_library(name SOURCES ... [INCLUDES ...] [LIBS ...] [PRIVATE_LIBS ...]): a static
 # library with public include folders, public and private libraries, plus name_asan built with

@@ -8,15 +8,15 @@
 #include "commands/interpreter.h"
 #include "commands/settings_commands.h"
 #include "device/device.h"
-#include "device/fuse_commands.h"
-#include "device/lock_commands.h"
-#include "device/status_commands.h"
-#include "image/load_command.h"
-#include "image/upload_commands.h"
+#include "commands/fuse_commands.h"
+#include "commands/lock_commands.h"
+#include "commands/status_commands.h"
+#include "commands/load_command.h"
+#include "commands/upload_commands.h"
 #include "link/link.h"
 #include "link/programmer.h"
 #include "platform/progress.h"
-#include "transfer/download_commands.h"
+#include "commands/download_commands.h"
 
 namespace quillon {
 

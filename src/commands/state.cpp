@@ -6,7 +6,7 @@
 #include "commands/settings.h"
 #include "device/device.h"
 #include "device/instructions.h"
-#include "device/lock_commands.h"
+#include "commands/lock_commands.h"
 #include "image/image.h"
 #include "link/link.h"
 

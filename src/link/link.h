@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "io.h"
+#include "io/io.h"
 
 namespace quillon {
 

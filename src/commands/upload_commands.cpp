@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The upload commands: "uf" and "ue" read the flash or the EEPROM back and write it, without
 // its erased tail, to an Intel HEX file.
-#include "image/upload_commands.h"
+#include "commands/upload_commands.h"
 
 #include <cstdio>
 #include <string>

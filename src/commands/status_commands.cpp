@@ -4,7 +4,7 @@
 
 #include "device/device.h"
 #include "device/instructions.h"
-#include "device/status_commands.h"
+#include "commands/status_commands.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 
 #include "device/device.h"
 #include "device/instructions.h"
-#include "device/lock_commands.h"
+#include "commands/lock_commands.h"
 #include "image/hex_value.h"
 #include "link/link.h"
 

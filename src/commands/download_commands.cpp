@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The download commands: "df" loads an Intel HEX file, erases the chip, programs the flash and
 // verifies it; "de" does the same for the EEPROM, without erasing.
-#include "transfer/download_commands.h"
+#include "commands/download_commands.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include "device/device.h"
 #include "device/instructions.h"
 #include "image/image.h"
-#include "image/load_command.h"
+#include "commands/load_command.h"
 #include "link/link.h"
 #include "link/programmer.h"
 #include "transfer/transfer.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Loading the download file: opening it, reading and checking it whole into ImageBuffer and saying
 // why a file was not loaded; and "ld", which does only that.
-#include "image/load_command.h"
+#include "commands/load_command.h"
 
 #include <array>
 #include <cerrno>

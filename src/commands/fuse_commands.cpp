@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "device/device.h"
-#include "device/fuse_commands.h"
+#include "commands/fuse_commands.h"
 #include "device/instructions.h"
 #include "image/hex_value.h"
 #include "link/link.h"
