@@ -23,7 +23,7 @@ void programFuseByte1(std::string_view value);
 void programFuseByte2(std::string_view value);
 void programFuseByte3(std::string_view value);
 
-// Reads "low,high,extended" into FuseTriple's low, high and extended cell, each field read whole
+// Reads "low,high,extended" into Target.fuses's low, high and extended cell, each field read whole
 // as a hexadecimal value (low eight bits kept). A field without a number leaves its cell as it
 // was.
 // True when the text has three fields and each holds a number.
