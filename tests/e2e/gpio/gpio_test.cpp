@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The GPIO io library run by the built program against the fake GPIO chip wired to a simulated
-// ATmega16 (tests/gpio-fake/libio.so), with a buffer enable line: a download with verification
+// ATmega16 (tests/io_gpio_fake/libio.so), with a buffer enable line: a download with verification
 // and an upload. (tests/e2e/startup runs it without a GPIO chip.)
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ TEST(Gpio, TheProgramDownloadsVerifiesAndUploadsThroughTheGpioLines) {
     const std::string upload = testing::TempDir() + "quillon-gpio-" + std::to_string(getpid());
     quillon::testing::ProgramOptions options;
     options.args = {"-df" + image, "-uf" + upload};
-    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/tests/gpio-fake"},
+    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/tests/io_gpio_fake"},
                    {"QUILLON_GPIO", "enable=24"}};
     const auto run = quillon::testing::runProgram(QUILLON_PROGRAM, options);
     EXPECT_NE(run.out.find("Target ATmega16 responding"), std::string::npos) << run.out;

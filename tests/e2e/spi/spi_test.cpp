@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The SPI library run by the built program against the fake spidev and RESET line wired to the
-// simulated chip (tests/spi-fake/libio.so): downloads, verification and uploads of flash and
+// simulated chip (tests/io_spi_fake/libio.so): downloads, verification and uploads of flash and
 // EEPROM, fuses, a part above 128 KiB, and the faults a user meets, with the chip's memories and
 // the instructions it received. Transcripts in expected/. And the launcher with the real library.
 #include "simulated_chip.h"
@@ -19,7 +19,7 @@ ChipCase spi(std::string name, std::string device, std::string args,
              std::map<std::string, std::string> env = {}, std::string faults = "") {
     ChipCase c{std::move(name), std::move(device), std::move(args)};
     c.faults = std::move(faults);
-    c.library = "tests/spi-fake";
+    c.library = "tests/io_spi_fake";
     c.env = std::move(env);
     return c;
 }
