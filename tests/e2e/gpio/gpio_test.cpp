@@ -4,10 +4,7 @@
 // and an upload. (tests/e2e/startup runs it without a GPIO chip.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "program_runner.h"
 
@@ -23,14 +20,6 @@ TEST(Gpio, TheProgramDownloadsVerifiesAndUploadsThroughTheGpioLines) {
     EXPECT_NE(run.out.find("Target matches " + image + "\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    const auto records = [](const std::string& path) { // in lower case, without CR
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        std::string lines = text.str();
-        std::erase(lines, '\r');
-        std::ranges::transform(lines, lines.begin(), [](char c) { return std::tolower(c); });
-        return lines;
-    };
-    EXPECT_EQ(records(upload), records(image));
+    EXPECT_EQ(quillon::testing::hexRecords(upload), quillon::testing::hexRecords(image));
     std::filesystem::remove(upload);
 }

@@ -9,12 +9,6 @@ using namespace quillon::testing;
 
 namespace {
 
-// A small image whose records cross 64 KiB and 128 KiB, through extended linear addresses.
-const std::string sparse2560 =
-    ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
-    ":08FFF800B0B1B2B3B4B5B6B765\n:020000040002F8\n:08000000C0C1C2C3C4C5C6C7DC\n"
-    ":010101005AA3\n:00000001FF\n";
-
 ChipCase spi(std::string name, std::string device, std::string args,
              std::map<std::string, std::string> env = {}, std::string faults = "") {
     ChipCase c{std::move(name), std::move(device), std::move(args)};
