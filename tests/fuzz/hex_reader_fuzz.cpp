@@ -8,14 +8,15 @@
 // compared: the image below the load length, and the rest by one pass for the fill byte.
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 
 namespace q = quillon;
+using q::fuzz::check;
+using q::fuzz::filledFrom;
 
 namespace {
 
@@ -27,13 +28,6 @@ uint8_t guardByte(std::size_t i) {
     return static_cast<uint8_t>(i * 7 + 3);
 }
 
-void check(bool good, const char* what) {
-    if (!good) {
-        std::fprintf(stderr, "hex_reader_fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
 bool guardsIntact() {
     for (std::size_t i = 0; i < guardBytes; ++i) {
         if (q::ReadBackBuffer[i] != guardByte(i) ||
@@ -42,14 +36,6 @@ bool guardsIntact() {
         }
     }
     return true;
-}
-
-// True when every byte of ImageBuffer from `from` on is `fill`: each byte equals the next, and
-// the first of them is the fill byte.
-bool fillFrom(std::size_t from, uint8_t fill) {
-    const std::size_t n = q::ImageBuffer.size() - from;
-    const uint8_t* bytes = q::ImageBuffer.data() + from;
-    return n == 0 || (bytes[0] == fill && std::memcmp(bytes, bytes + 1, n - 1) == 0);
 }
 
 // The image below the load length, folded into one number.
@@ -95,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     case q::HexLoadStatus::loaded:
         check(load.loadLength > 0 && load.loadLength <= q::imageBufferBytes,
               "the load length lies outside the image");
-        check(fillFrom(static_cast<std::size_t>(load.loadLength), fill),
+        check(filledFrom(static_cast<std::size_t>(load.loadLength), fill),
               "a byte past the load length is not the fill byte");
         break;
     case q::HexLoadStatus::outsideImage:
@@ -111,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         check(text.find('\0') != std::string_view::npos, "a text without NUL called binary");
         break;
     case q::HexLoadStatus::noData:
-        check(fillFrom(0, fill), "a file without data changed the image");
+        check(filledFrom(0, fill), "a file without data changed the image");
         break;
     case q::HexLoadStatus::unreadable:
         check(false, "an in-memory stream can't fail");
@@ -123,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(sameVerdict(load, again) && imageHash(again.loadLength) == hash,
           "the in-memory reader differs from the stream reader");
     check(load.status != q::HexLoadStatus::loaded ||
-              fillFrom(static_cast<std::size_t>(load.loadLength), fill),
+              filledFrom(static_cast<std::size_t>(load.loadLength), fill),
           "the in-memory reader wrote past the load length");
     return 0;
 }

@@ -15,16 +15,17 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace fs = std::filesystem;
 namespace q = quillon;
+using q::fuzz::check;
 
 namespace {
 
@@ -33,13 +34,6 @@ namespace {
 const fs::path path =
     (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
     ("quillon-roundtrip-" + std::to_string(getpid()) + ".hex");
-
-void check(bool good, const std::string& what) {
-    if (!good) {
-        std::fprintf(stderr, "hex_roundtrip_fuzz: %s\n", what.c_str());
-        std::abort();
-    }
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -116,12 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(load.status == status && load.loadLength == expected,
           "read back with load length " + std::to_string(load.loadLength) + ", written " +
               std::to_string(expected));
-    auto* const end = q::ImageBuffer.begin() + expected;
-    check(std::equal(q::ImageBuffer.begin(), end, q::ReadBackBuffer.begin()),
+    check(std::equal(q::ImageBuffer.begin(), q::ImageBuffer.begin() + expected,
+                     q::ReadBackBuffer.begin()),
           "the bytes read back differ from those written");
-    // Every byte from the end on equals the next, and the first of them is the fill byte.
-    const auto rest = static_cast<std::size_t>(q::ImageBuffer.end() - end);
-    check(rest == 0 || (*end == fill && std::memcmp(end, end + 1, rest - 1) == 0),
+    check(q::fuzz::filledFrom(static_cast<std::size_t>(expected), fill),
           "bytes beyond the written length aren't the fill byte");
     return 0;
 }
