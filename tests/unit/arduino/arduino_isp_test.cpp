@@ -192,16 +192,6 @@ TEST(Arduino, ProgressCanStopABlockOperationAfterItsFirstBlock) {
 
 // ---- What goes wrong, and the line that says so ---------------------------------------------
 
-namespace {
-
-SketchOptions with(void (*change)(SketchOptions&)) {
-    SketchOptions faults;
-    change(faults);
-    return faults;
-}
-
-} // namespace
-
 struct FaultCase {
     const char* name;
     SketchOptions faults;
@@ -246,27 +236,24 @@ TEST_P(Faults, TheFirstStepThatFailsSaysWhyInOneLine) {
 INSTANTIATE_TEST_SUITE_P(
     Arduino, Faults,
     testing::Values(
-        FaultCase{"AllWell", {}, 19200, true, "", true},
-        FaultCase{"StrayBytesBeforeSync", with([](SketchOptions& f) { f.strayBytes = 7; }), 19200,
-                  true, "", true},
-        FaultCase{"NoSketch", with([](SketchOptions& f) { f.mute = true; }), 19200, false,
+        FaultCase{"AllWell", SketchOptions{}, 19200, true, "", true},
+        FaultCase{"StrayBytesBeforeSync", SketchOptions{.strayBytes = 7}, 19200, true, "", true},
+        FaultCase{"NoSketch", SketchOptions{.mute = true}, 19200, false,
                   "not in sync after 6 tries at 19200 baud: load the ArduinoISP sketch", false},
-        FaultCase{
-            "WrongBaud", {}, 115200, false, "10 uF capacitor between its RESET and GND", false},
+        FaultCase{"WrongBaud", SketchOptions{}, 115200, false,
+                  "not in sync after 6 tries at 115200 baud: load the ArduinoISP sketch", false},
         // Commands: GET_SYNC twice, ENTER_PROGMODE, the signature check, SET_DEVICE, ...
-        FaultCase{"NoiseInTheSignatureCheck", with([](SketchOptions& f) { f.noiseInCommand = 4; }),
-                  19200, true, "fell out of sync during the signature check", true},
-        FaultCase{"NoiseInSetDevice", with([](SketchOptions& f) { f.noiseInCommand = 5; }), 19200,
-                  true, "during SET_DEVICE", true},
-        FaultCase{"FirstPageWriteStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 7; }),
-                  19200, true,
+        FaultCase{"NoiseInTheSignatureCheck", SketchOptions{.noiseInCommand = 4}, 19200, true,
+                  "fell out of sync during the signature check", true},
+        FaultCase{"NoiseInSetDevice", SketchOptions{.noiseInCommand = 5}, 19200, true,
+                  "during SET_DEVICE", true},
+        FaultCase{"FirstPageWriteStopsHalfway", SketchOptions{.stopInCommand = 7}, 19200, true,
                   "stopped in the middle of its answer to PROG_PAGE (writing flash at 0x00000)",
                   true},
-        FaultCase{"ReadBackStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 10; }),
-                  19200, true, "stopped in the middle of its answer to READ_PAGE (reading flash)",
-                  true},
-        FaultCase{"SignatureCheckStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 4; }),
-                  19200, true, "stopped in the middle of its answer to the signature check", true}),
+        FaultCase{"ReadBackStopsHalfway", SketchOptions{.stopInCommand = 10}, 19200, true,
+                  "stopped in the middle of its answer to READ_PAGE (reading flash)", true},
+        FaultCase{"SignatureCheckStopsHalfway", SketchOptions{.stopInCommand = 4}, 19200, true,
+                  "stopped in the middle of its answer to the signature check", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arduino, APortThatIsNotThereOrNotASerialPortIsNamed) {
@@ -289,6 +276,7 @@ TEST(Arduino, SettingsComeFromACommaList) {
     };
     for (const Case& c : {Case{"", "/dev/ttyACM0", 19200, ""},
                           Case{" port = /dev/ttyUSB1 , baud=57600,", "/dev/ttyUSB1", 57600, ""},
+                          Case{"port=/dev/ttyUSB0,port=/dev/ttyS1", "/dev/ttyS1", 19200, ""},
                           Case{"baud=fast", "/dev/ttyACM0", 19200, "\"baud=fast\" is not a baud"},
                           Case{"speed=9600", "/dev/ttyACM0", 19200, "(port=DEVICE, baud=RATE)"}}) {
         const auto parsed = quillon::arduino::parseSettings(c.list);
