@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # Sourced by the tests' shell scripts: check NAME COMMAND... runs a command and prints "ok: NAME"
 # or "FAILED: NAME", counting the failures in $failures; has TEXT PART says whether TEXT holds PART.

@@ -9,6 +9,7 @@ source_dir=$1
 build=$2
 host=$3
 arch=win64
+# shellcheck source=tests/e2e/windows/wine_setup.sh
 source "$source_dir/tests/e2e/windows/wine_setup.sh"
 wine_build quillon io_arduino
 # A prefix of this test's own (the other Wine test stops its wineserver when it ends).

@@ -10,6 +10,7 @@
 # Usage: install_test.sh BUILD_DIR prefix|package: the installed prefix with its man page, or
 # the package (apart, so that the two can run at the same time).
 set -uo pipefail
+# shellcheck source=tests/support/checks.sh
 source "$(dirname -- "$0")/../../support/checks.sh"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillon-install.XXXXXX")

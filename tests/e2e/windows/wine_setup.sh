@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # source_dir, build and arch are the sourcing script's
 # SPDX-License-Identifier: MIT
 # Sourced by the Wine tests with $source_dir, $build (a Windows build folder) and $arch (win32 or
 # win64) set: skips the test (77) where the MinGW-w64 cross compiler or Wine for $arch is missing,
@@ -5,6 +6,7 @@
 # it; this keeps ctest alone enough) with the targets given to wine_build, and wine_prefix NAME
 # runs Wine headless and quiet in a prefix of its own under the build folder, kept for the next
 # run since setting one up takes most of a minute.
+# shellcheck source=tests/support/checks.sh
 source "$source_dir/tests/support/checks.sh"
 case $arch in
 win32) toolchain=mingw-i686.cmake tools=i686-w64-mingw32 wine=wine ;;

@@ -15,6 +15,7 @@ set -uo pipefail
 source_dir=$1
 build=$2
 arch=$3
+# shellcheck source=tests/e2e/windows/wine_setup.sh
 source "$source_dir/tests/e2e/windows/wine_setup.sh"
 case $arch in
 win32) magic=010b inpout=inpout32.dll ;;
