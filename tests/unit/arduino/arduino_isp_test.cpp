@@ -35,6 +35,11 @@ struct Rig {
         config.device = device;
         return config;
     }
+    // Opens the line and enters programming mode: the echo, or 0 when either failed.
+    uint8_t start() {
+        uint8_t echo = 0;
+        return isp.open() == IO_OK && isp.enable(echo) == IO_OK ? echo : 0;
+    }
     [[nodiscard]] int count(uint8_t command) {
         return static_cast<int>(std::ranges::count(sketch.statistics().commands, command));
     }
@@ -79,10 +84,7 @@ class Flash : public testing::TestWithParam<FlashCase> {};
 TEST_P(Flash, WrittenWhereAskedAndReadBackWithAsFewCommandsAsTheSketchAllows) {
     const FlashCase& c = GetParam();
     Rig rig(c.device);
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK) << rig.isp.error();
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
-    EXPECT_EQ(echo, 0x53);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     const auto image = pattern(c.length, static_cast<uint8_t>(c.address >> 8));
     ASSERT_EQ(rig.isp.writeFlash(c.address, image, c.pageBytes, nullptr, nullptr), IO_OK)
         << rig.isp.error();
@@ -119,9 +121,7 @@ TEST(Arduino, EepromReadsAboveByte511AtOddAddressesAndPolledByteWritesLand) {
     Rig rig("ATmega328P");
     const auto contents = pattern(1024, 0x11);
     rig.sketch.withBoard([&](quillon::sim::Board& board) { board.chip().eeprom = contents; });
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK);
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     for (const auto& [address, length] : {std::pair{0U, 1024U}, {513U, 300U}, {1023U, 1U}}) {
         std::vector<uint8_t> back(length);
         ASSERT_EQ(rig.isp.readMemory(IO_EEPROM, address, back, nullptr, nullptr), IO_OK);
@@ -179,9 +179,7 @@ TEST(Arduino, InstructionsAnswerTheirFourthByteAndEnableJudgesTheTarget) {
 
 TEST(Arduino, ProgressCanStopABlockOperationAfterItsFirstBlock) {
     Rig rig("ATmega328P");
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK);
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     const auto image = pattern(1024, 3);
     EXPECT_EQ(rig.isp.writeFlash(0, image, 128, stopAfterFirst, nullptr), IO_STOPPED);
     std::vector<uint8_t> back(4096);
