@@ -15,32 +15,28 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string_view>
 
-#include "commands/state.h"
+#include "fuzz_check.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
 
 namespace fs = std::filesystem;
 namespace q = quillon;
+using q::fuzz::check;
 
 namespace {
+
+// The buffers the reader and writer work on, one after the other as in the program.
+q::ImageBuffers buffers;
 
 // In memory where the system has such a folder: every upload is synced to the disk, which on a
 // real disk would take most of each run.
 const fs::path path =
     (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
     ("quillon-roundtrip-" + std::to_string(getpid()) + ".hex");
-
-void check(bool good, const std::string& what) {
-    if (!good) {
-        std::fprintf(stderr, "hex_roundtrip_fuzz: %s\n", what.c_str());
-        std::abort();
-    }
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -97,16 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t length = static_cast<int32_t>(raw & 0x3FF) - 8;
     const auto filled = static_cast<std::size_t>(std::clamp(length + 16, 0, q::imageBufferBytes));
     for (std::size_t i = 0; i < filled; ++i) {
-        q::Process.buffers.readBack[i] = data[4 + i % (size - 4)];
+        buffers.readBack[i] = data[4 + i % (size - 4)];
     }
-    check(q::writeHexFile(path.string(), q::Process.buffers.readBack, length, records) ==
-              q::hexFileWritten,
+    check(q::writeHexFile(path.string(), buffers.readBack, length, records) == q::hexFileWritten,
           "the file was not written");
     // Read back as the program reads a download file, from the stream of the file.
     const auto fill = static_cast<uint8_t>(data[0] ^ 0x5A);
     std::FILE* stream = std::fopen(path.c_str(), "r");
     check(stream != nullptr, "the file can't be opened");
-    const q::HexLoad load = q::readHexStream(stream, fill, q::Process.buffers.image);
+    const q::HexLoad load = q::readHexStream(stream, fill, buffers.image);
     std::rewind(stream);
     std::string text(static_cast<std::size_t>(std::max(length, 0)) * 3 + 128, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), stream));
@@ -118,12 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(load.status == status && load.loadLength == expected,
           "read back with load length " + std::to_string(load.loadLength) + ", written " +
               std::to_string(expected));
-    auto* const end = q::Process.buffers.image.begin() + expected;
-    check(std::equal(q::Process.buffers.image.begin(), end, q::Process.buffers.readBack.begin()),
+    check(std::equal(buffers.image.begin(), buffers.image.begin() + expected,
+                     buffers.readBack.begin()),
           "the bytes read back differ from those written");
-    // Every byte from the end on equals the next, and the first of them is the fill byte.
-    const auto rest = static_cast<std::size_t>(q::Process.buffers.image.end() - end);
-    check(rest == 0 || (*end == fill && std::memcmp(end, end + 1, rest - 1) == 0),
+    check(q::fuzz::filledFrom(buffers.image, static_cast<std::size_t>(expected), fill),
           "bytes beyond the written length aren't the fill byte");
     return 0;
 }

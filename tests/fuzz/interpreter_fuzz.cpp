@@ -70,7 +70,7 @@ std::string captured(Fn fn) {
     return text;
 }
 
-// A seed HEX file of `length` bytes from ReadBackBuffer, by the program's own writer.
+// A seed HEX file of `length` bytes from the read-back buffer, by the program's own writer.
 void writeSeed(const char* name, int32_t length) {
     (void)captured([&] {
         (void)q::writeHexFile(name, q::Process.buffers.readBack, length,

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -94,6 +96,15 @@ std::string withoutDelayValue(const std::string& out) {
     const std::string prefix = "Delay parameter for 1 usec is ";
     const auto end = out.find('\n');
     return out.rfind(prefix, 0) != 0 ? out : prefix + "N" + out.substr(std::min(end, out.size()));
+}
+
+std::string hexRecords(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    std::string lines = text.str();
+    std::erase(lines, '\r');
+    std::ranges::transform(lines, lines.begin(), [](char c) { return std::tolower(c); });
+    return lines;
 }
 
 std::string bannerText() {

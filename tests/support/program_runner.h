@@ -43,6 +43,9 @@ struct ProgramOptions {
 // replaced by "Delay parameter for 1 usec is N\n".
 [[nodiscard]] std::string withoutDelayValue(const std::string& out);
 
+// An Intel HEX file's text in lower case and without CR, to compare two files record for record.
+[[nodiscard]] std::string hexRecords(const std::string& path);
+
 // The banner as printed after the delay line.
 [[nodiscard]] std::string bannerText();
 

@@ -47,6 +47,13 @@ inline std::string fileText(const std::filesystem::path& path) {
 
 inline const std::string dataDir = QUILLON_SOURCE_DIR "/tests/data/avr";
 
+// A small image whose records cross 64 KiB and 128 KiB through extended linear address records,
+// for an ATmega2560.
+inline const std::string sparse2560 =
+    ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
+    ":08FFF800B0B1B2B3B4B5B6B765\n:020000040002F8\n:08000000C0C1C2C3C4C5C6C7DC\n"
+    ":010101005AA3\n:00000001FF\n";
+
 // A memory file of size bytes that starts with bytes and is erased (0xFF) after them.
 inline std::string erasedAfter(const std::string& bytes, std::size_t size) {
     return bytes + std::string(size - bytes.size(), '\xFF');

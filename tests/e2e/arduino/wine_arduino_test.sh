@@ -8,30 +8,12 @@ set -uo pipefail
 source_dir=$1
 build=$2
 host=$3
-wine=/usr/lib/wine/wine64
-if ! command -v x86_64-w64-mingw32-g++ >/dev/null || ! command -v "$wine" >/dev/null; then
-    echo "skipped: needs x86_64-w64-mingw32-g++ and $wine"
-    exit 77
-fi
-failures=0
-check() { # name, command...
-    local name=$1
-    shift
-    if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-has() { grep -qF -- "$2" <<<"$1"; } # text, part
-
-if [[ ! -f $build/CMakeCache.txt ]]; then
-    cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-x86_64.cmake" \
-        -DQUILLON_TESTS=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" -j 2 --target quillon io_arduino >/dev/null || exit 1
-
-# A prefix of this test's own (the other Wine test stops its wineserver when it ends), kept for
-# the next run.
-export WINEPREFIX=$build/wine-arduino-prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+arch=win64
+# shellcheck source=tests/e2e/windows/wine_setup.sh
+source "$source_dir/tests/e2e/windows/wine_setup.sh"
+wine_build quillon io_arduino
+# A prefix of this test's own (the other Wine test stops its wineserver when it ends).
+wine_prefix wine-arduino-prefix
 work=$(mktemp -d "$build/wine-arduino.XXXXXX")
 mkfifo "$work/host.in"
 "$host" ATmega328P <"$work/host.in" >"$work/host.out" &

@@ -35,6 +35,15 @@ const std::string mismatchNames = [] {
     return words + " -mf" + std::string(26, 'y');
 }();
 
+// A signal two seconds into programming 513 pages of an ATmega2560.
+ChipCase signalledMidDownload(const std::string& name, int signal) {
+    ChipCase c{name, "ATmega2560", "-df$DIR/sparse.hex"};
+    c.files = {{"sparse.hex", ":0400000001020304F2\n:020000040002F8\n:010101005AA3\n"}};
+    c.timeout = std::chrono::milliseconds(2000);
+    c.timeoutSignal = signal;
+    return c;
+}
+
 } // namespace
 
 TEST_P(Transcript, OfTheFaults) {
@@ -66,27 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
                  programmed},
         // SIGTERM part of the way through programming 513 pages: the target is released (RESET
         // high) and the program ends with status 128 + 15.
-        ChipCase{"InterruptedMidDownload",
-                 "ATmega2560",
-                 "-df$DIR/sparse.hex",
-                 {{"sparse.hex", ":0400000001020304F2\n:020000040002F8\n:010101005AA3\n"}},
-                 "",
-                 std::nullopt,
-                 std::chrono::milliseconds(2000),
-                 SIGTERM},
-        ChipCase{"QuitMidDownload",
-                 "ATmega2560",
-                 "-df$DIR/sparse.hex",
-                 {{"sparse.hex", ":0400000001020304F2\n:020000040002F8\n:010101005AA3\n"}},
-                 "",
-                 std::nullopt,
-                 std::chrono::milliseconds(2000),
-                 SIGQUIT},
+        signalledMidDownload("InterruptedMidDownload", SIGTERM),
+        signalledMidDownload("QuitMidDownload", SIGQUIT),
         // A part that takes ten times the data sheet's write times answers 0 while it is busy:
         // the fuse and lock writes are judged once it is ready, and nothing is called locked.
-        ChipCase{"SlowChipIsJudgedWhenReady", "ATmega16",
-                 "-pf1e4 -pfae1,d9,ff -gf -pl -plfe -gl", programmed,
-                 "slow"},
+        ChipCase{"SlowChipIsJudgedWhenReady", "ATmega16", "-pf1e4 -pfae1,d9,ff -gf -pl -plfe -gl",
+                 programmed, "slow"},
         // A part that hangs right after the greeting reads ff throughout, as if the fuse of ff
         // had been written: the signature says otherwise.
         ChipCase{"FuseWrittenToAPartThatStoppedAnswering", "ATmega16", "-pf1ff", programmed,

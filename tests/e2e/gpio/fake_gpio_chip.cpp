@@ -3,7 +3,7 @@
 // wired to a simulated board (QUILLON_SIM_*) as the parallel-port adapter's: SCK to data bit 4,
 // MOSI to bit 5, RESET to bits 6 and 7, MISO from status bit 6; an input switches its buffer
 // half off, and so does an enable line (active low) that isn't low. Linked with the library's
-// own entry points, it makes tests/gpio-fake/libio.so.
+// own entry points, it makes tests/io_gpio_fake/libio.so.
 #include "fake_gpio_chip.h"
 #include "gpio_adapter.h"
 #include "sim/board.h"

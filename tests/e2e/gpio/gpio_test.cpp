@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The GPIO io library run by the built program against the fake GPIO chip wired to a simulated
-// ATmega16 (tests/gpio-fake/libio.so), with a buffer enable line: a download with verification
+// ATmega16 (tests/io_gpio_fake/libio.so), with a buffer enable line: a download with verification
 // and an upload. (tests/e2e/startup runs it without a GPIO chip.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "program_runner.h"
 
@@ -16,21 +13,13 @@ TEST(Gpio, TheProgramDownloadsVerifiesAndUploadsThroughTheGpioLines) {
     const std::string upload = testing::TempDir() + "quillon-gpio-" + std::to_string(getpid());
     quillon::testing::ProgramOptions options;
     options.args = {"-df" + image, "-uf" + upload};
-    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/tests/gpio-fake"},
+    options.env = {{"LD_LIBRARY_PATH", QUILLON_BUILD_DIR "/tests/io_gpio_fake"},
                    {"QUILLON_GPIO", "enable=24"}};
     const auto run = quillon::testing::runProgram(QUILLON_PROGRAM, options);
     EXPECT_NE(run.out.find("Target ATmega16 responding"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Target matches " + image + "\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    const auto records = [](const std::string& path) { // in lower case, without CR
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        std::string lines = text.str();
-        std::erase(lines, '\r');
-        std::ranges::transform(lines, lines.begin(), [](char c) { return std::tolower(c); });
-        return lines;
-    };
-    EXPECT_EQ(records(upload), records(image));
+    EXPECT_EQ(quillon::testing::hexRecords(upload), quillon::testing::hexRecords(image));
     std::filesystem::remove(upload);
 }

@@ -10,13 +10,8 @@
 # Usage: install_test.sh BUILD_DIR prefix|package: the installed prefix with its man page, or
 # the package (apart, so that the two can run at the same time).
 set -uo pipefail
-failures=0
-check() { # name, command...
-    local name=$1
-    shift
-    if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-has() { grep -qF -- "$2" <<<"$1"; } # text, part
+# shellcheck source=tests/support/checks.sh
+source "$(dirname -- "$0")/../../support/checks.sh"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillon-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT

@@ -4,7 +4,7 @@
 // time. QUILLON_TEST_SPIDEV plants a fault: "CALL=ERRNO", every call the fake logs starting with
 // CALL fails with that errno ("open:/dev/spidev=2": no spidev), or "transfer=N", the Nth transfer
 // and all after it fail with EIO, as when the cable comes off. Linked with the library's own entry
-// points, it makes tests/spi-fake/libio.so.
+// points, it makes tests/io_spi_fake/libio.so.
 #include <cstdlib>
 
 #include "fake_spidev.h"

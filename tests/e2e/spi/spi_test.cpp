@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The SPI library run by the built program against the fake spidev and RESET line wired to the
-// simulated chip (tests/spi-fake/libio.so): downloads, verification and uploads of flash and
+// simulated chip (tests/io_spi_fake/libio.so): downloads, verification and uploads of flash and
 // EEPROM, fuses, a part above 128 KiB, and the faults a user meets, with the chip's memories and
 // the instructions it received. Transcripts in expected/. And the launcher with the real library.
 #include "simulated_chip.h"
@@ -9,17 +9,11 @@ using namespace quillon::testing;
 
 namespace {
 
-// A small image whose records cross 64 KiB and 128 KiB, through extended linear addresses.
-const std::string sparse2560 =
-    ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
-    ":08FFF800B0B1B2B3B4B5B6B765\n:020000040002F8\n:08000000C0C1C2C3C4C5C6C7DC\n"
-    ":010101005AA3\n:00000001FF\n";
-
 ChipCase spi(std::string name, std::string device, std::string args,
              std::map<std::string, std::string> env = {}, std::string faults = "") {
     ChipCase c{std::move(name), std::move(device), std::move(args)};
     c.faults = std::move(faults);
-    c.library = "tests/spi-fake";
+    c.library = "tests/io_spi_fake";
     c.env = std::move(env);
     return c;
 }

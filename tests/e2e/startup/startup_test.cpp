@@ -37,7 +37,7 @@ TEST(Startup, WithoutAnAdapterTheProgramSaysWhyIgnoresItsArgumentsAndEndsNormall
               "Port I/O library io can't be loaded: " + (misled / "libio.so").string() +
                   ": invalid ELF header\n",
               ""},
-             {lonely / "quillon", build + "/tests/io-partial",
+             {lonely / "quillon", build + "/tests/io_partial",
               "Port I/O library io lacks SetPortBit, ClrPortBit or GetPortBit\n", ""}}) {
         SCOPED_TRACE(std::string(program).append(" with ").append(libraryPath));
         const std::string device = error.empty() ? "" : error.substr(12, error.find(' ', 12) - 12);

@@ -5,6 +5,7 @@
 // isn't there, may not be opened, fails or times out during a transfer, has old firmware, or
 // the target needs a slower clock. Transcripts in expected/; the trace shows every instruction the
 // part received, and any it ignored for being busy.
+#include "hex_image.h"
 #include "simulated_chip.h"
 
 using namespace quillon::testing;
@@ -31,34 +32,7 @@ ChipCase withFiles(ChipCase c, std::map<std::string, std::string> files) {
     return c;
 }
 
-// Records on both sides of 64 KiB and 128 KiB, as the memory tests' ATmega2560 image.
-const std::string sparse2560 =
-    ":0400000001020304F2\n:08FFF800A0A1A2A3A4A5A6A7E5\n:020000040001F9\n"
-    ":08FFF800B0B1B2B3B4B5B6B765\n:020000040002F8\n:08000000C0C1C2C3C4C5C6C7DC\n"
-    ":010101005AA3\n:00000001FF\n";
-
 const std::string blink = "-df$DATA/blink16.hex";
-
-// An Intel HEX image of `bytes` bytes from address 0 (16 a record), none of them erased.
-std::string image(unsigned bytes) {
-    std::string text;
-    for (unsigned address = 0; address < bytes; address += 16) {
-        const unsigned count = std::min(16U, bytes - address);
-        unsigned sum = count + (address >> 8) + (address & 0xFFU);
-        std::array<char, 8> field{};
-        std::snprintf(field.data(), field.size(), "%02X%04X", count, address);
-        text += ":" + std::string(field.data()) + "00";
-        for (unsigned i = 0; i < count; ++i) {
-            const unsigned byte = (address + i) % 251;
-            sum += byte;
-            std::snprintf(field.data(), field.size(), "%02X", byte);
-            text += field.data();
-        }
-        std::snprintf(field.data(), field.size(), "%02X\n", (0x100 - sum % 0x100) % 0x100);
-        text += field.data();
-    }
-    return text + ":00000001FF\n";
-}
 
 } // namespace
 
@@ -105,6 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         // upload: the command says why and prints no success line; so do the commands after it.
         withFiles(usbasp("TransferFailsMidDownload", "ATmega328P", "-df$DIR/image.hex -i",
                          "fail-at=14"),
-                  {{"image.hex", image(2000)}}),
+                  {{"image.hex", hexImage(2000, [](unsigned i) { return i % 251; })}}),
         usbasp("TransferTimesOutMidUpload", "ATmega328P", "-uf$DIR/up.hex -gf", "timeout-at=40")),
     caseName);

@@ -15,31 +15,14 @@ set -uo pipefail
 source_dir=$1
 build=$2
 arch=$3
+# shellcheck source=tests/e2e/windows/wine_setup.sh
+source "$source_dir/tests/e2e/windows/wine_setup.sh"
 case $arch in
-win32) toolchain=mingw-i686.cmake tools=i686-w64-mingw32 wine=wine magic=010b inpout=inpout32.dll ;;
-win64) toolchain=mingw-x86_64.cmake tools=x86_64-w64-mingw32 magic=020b inpout=inpoutx64.dll
-    wine=/usr/lib/wine/wine64 ;;
-*) echo "usage: $0 SOURCE_DIR WINDOWS_BUILD_DIR win32|win64" >&2 && exit 2 ;;
+win32) magic=010b inpout=inpout32.dll ;;
+win64) magic=020b inpout=inpoutx64.dll ;;
 esac
-if ! command -v "$tools-g++" >/dev/null || ! command -v "$wine" >/dev/null; then
-    echo "skipped: needs $tools-g++ and $wine"
-    exit 77
-fi
-failures=0
-check() { # name, command...
-    local name=$1
-    shift
-    if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-has() { grep -qF -- "$2" <<<"$1"; } # text, part
-
-# Bring the Windows build up to date (`make windows` makes it; this keeps ctest alone enough).
-if [[ ! -f $build/CMakeCache.txt ]]; then
-    cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$toolchain" \
-        -DQUILLON_TESTS=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" -j 2 >/dev/null || exit 1
-cmake --build "$build" -j 2 --target inpout_standin libusb_standin >/dev/null || exit 1
+wine_build
+wine_build inpout_standin libusb_standin
 
 # Some kernels have no 32-bit execution at all; Wine can't start quillon.exe there, so the runs are
 # skipped, not failed. The 32-bit dynamic loader tells at once, before a prefix is set up.
@@ -48,11 +31,8 @@ if [[ $arch == win32 ]] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     exit 77
 fi
 
-# Wine headless, quiet, in a prefix of its own under the build folder. Setting a prefix up takes
-# most of a minute, so it is kept for the next run; the runs' files go into a folder of their own.
-export WINEPREFIX=$build/wine-test-prefix WINEDEBUG=-all WINEARCH=$arch
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# The runs' files go into a folder of their own.
+wine_prefix wine-test-prefix
 work=$(mktemp -d "$build/wine-test.XXXXXX")
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 
@@ -125,16 +105,20 @@ check "a key on standard input ends the wait" test "$(cat wait.status)" == 0
 # The InpOut32 io.dll in a folder of its own with quillon.exe; InpOut's DLL comes and goes.
 mkdir inpout && cp "$build/quillon.exe" "$build/inpout/io.dll" inpout/ && cp prog.hex inpout/ &&
     cd inpout || exit 1
-inpout_run() { # name, expected stderr line, environment..., then quillon's arguments after --
-    local name=$1 message=$2 variables=()
-    shift 2
+run() { # name, environment..., then quillon's arguments after --: it exits with 0
+    local name=$1 variables=()
+    shift
     while [[ $1 != -- ]]; do variables+=("$1") && shift; done
     shift
     # The part on a 16 MHz crystal: fast enough for the USBasp's own ISP clock (375 kHz).
     env QUILLON_SIM_DEVICE=ATmega16 QUILLON_SIM_CLOCK=16000000 "${variables[@]}" timeout 120 \
-        "$wine" quillon.exe "$@" \
-        </dev/null >run.out 2>run.err
+        "$wine" quillon.exe "$@" </dev/null >run.out 2>run.err
     check "$name: exits with 0" test $? == 0
+}
+inpout_run() { # name, expected standard error line (or ""), then run's other arguments
+    local name=$1 message=$2
+    shift 2
+    run "$name" "$@"
     if [[ -n $message ]]; then
         check "$name: one line on standard error" test "$(tr -d '\r' <run.err | grep -c .)" == 1
         check "$name: says '$message'" has "$(cat run.err)" "$message"
@@ -179,16 +163,10 @@ for entry in ProgrammerVersion ProgrammerOpen ProgrammerEnable ProgrammerRelease
     ProgrammerWriteEeprom; do
     check "usbasp/io.dll exports $entry" grep -qE "\] $entry\$" <<<"$(exports io.dll)"
 done
-usbasp_run() { # name, expected line, environment..., then quillon's arguments after --
-    local name=$1 message=$2 variables=()
+usbasp_run() { # name, expected line, then run's other arguments
+    local name=$1 message=$2
     shift 2
-    while [[ $1 != -- ]]; do variables+=("$1") && shift; done
-    shift
-    # The part on a 16 MHz crystal: fast enough for the USBasp's own ISP clock (375 kHz).
-    env QUILLON_SIM_DEVICE=ATmega16 QUILLON_SIM_CLOCK=16000000 "${variables[@]}" timeout 120 \
-        "$wine" quillon.exe "$@" \
-        </dev/null >run.out 2>run.err
-    check "$name: exits with 0" test $? == 0
+    run "$name" "$@"
     check "$name: nothing on standard error" test ! -s run.err
     check "$name: says '$message'" has "$(tr -d '\r' <run.out)" "$message"
 }

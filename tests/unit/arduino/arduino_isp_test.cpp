@@ -35,6 +35,11 @@ struct Rig {
         config.device = device;
         return config;
     }
+    // Opens the line and enters programming mode: the echo, or 0 when either failed.
+    uint8_t start() {
+        uint8_t echo = 0;
+        return isp.open() == IO_OK && isp.enable(echo) == IO_OK ? echo : 0;
+    }
     [[nodiscard]] int count(uint8_t command) {
         return static_cast<int>(std::ranges::count(sketch.statistics().commands, command));
     }
@@ -79,10 +84,7 @@ class Flash : public testing::TestWithParam<FlashCase> {};
 TEST_P(Flash, WrittenWhereAskedAndReadBackWithAsFewCommandsAsTheSketchAllows) {
     const FlashCase& c = GetParam();
     Rig rig(c.device);
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK) << rig.isp.error();
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
-    EXPECT_EQ(echo, 0x53);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     const auto image = pattern(c.length, static_cast<uint8_t>(c.address >> 8));
     ASSERT_EQ(rig.isp.writeFlash(c.address, image, c.pageBytes, nullptr, nullptr), IO_OK)
         << rig.isp.error();
@@ -119,9 +121,7 @@ TEST(Arduino, EepromReadsAboveByte511AtOddAddressesAndPolledByteWritesLand) {
     Rig rig("ATmega328P");
     const auto contents = pattern(1024, 0x11);
     rig.sketch.withBoard([&](quillon::sim::Board& board) { board.chip().eeprom = contents; });
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK);
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     for (const auto& [address, length] : {std::pair{0U, 1024U}, {513U, 300U}, {1023U, 1U}}) {
         std::vector<uint8_t> back(length);
         ASSERT_EQ(rig.isp.readMemory(IO_EEPROM, address, back, nullptr, nullptr), IO_OK);
@@ -179,9 +179,7 @@ TEST(Arduino, InstructionsAnswerTheirFourthByteAndEnableJudgesTheTarget) {
 
 TEST(Arduino, ProgressCanStopABlockOperationAfterItsFirstBlock) {
     Rig rig("ATmega328P");
-    uint8_t echo = 0;
-    ASSERT_EQ(rig.isp.open(), IO_OK);
-    ASSERT_EQ(rig.isp.enable(echo), IO_OK);
+    ASSERT_EQ(rig.start(), 0x53) << rig.isp.error();
     const auto image = pattern(1024, 3);
     EXPECT_EQ(rig.isp.writeFlash(0, image, 128, stopAfterFirst, nullptr), IO_STOPPED);
     std::vector<uint8_t> back(4096);
@@ -191,16 +189,6 @@ TEST(Arduino, ProgressCanStopABlockOperationAfterItsFirstBlock) {
 }
 
 // ---- What goes wrong, and the line that says so ---------------------------------------------
-
-namespace {
-
-SketchOptions with(void (*change)(SketchOptions&)) {
-    SketchOptions faults;
-    change(faults);
-    return faults;
-}
-
-} // namespace
 
 struct FaultCase {
     const char* name;
@@ -246,27 +234,24 @@ TEST_P(Faults, TheFirstStepThatFailsSaysWhyInOneLine) {
 INSTANTIATE_TEST_SUITE_P(
     Arduino, Faults,
     testing::Values(
-        FaultCase{"AllWell", {}, 19200, true, "", true},
-        FaultCase{"StrayBytesBeforeSync", with([](SketchOptions& f) { f.strayBytes = 7; }), 19200,
-                  true, "", true},
-        FaultCase{"NoSketch", with([](SketchOptions& f) { f.mute = true; }), 19200, false,
+        FaultCase{"AllWell", SketchOptions{}, 19200, true, "", true},
+        FaultCase{"StrayBytesBeforeSync", SketchOptions{.strayBytes = 7}, 19200, true, "", true},
+        FaultCase{"NoSketch", SketchOptions{.mute = true}, 19200, false,
                   "not in sync after 6 tries at 19200 baud: load the ArduinoISP sketch", false},
-        FaultCase{
-            "WrongBaud", {}, 115200, false, "10 uF capacitor between its RESET and GND", false},
+        FaultCase{"WrongBaud", SketchOptions{}, 115200, false,
+                  "not in sync after 6 tries at 115200 baud: load the ArduinoISP sketch", false},
         // Commands: GET_SYNC twice, ENTER_PROGMODE, the signature check, SET_DEVICE, ...
-        FaultCase{"NoiseInTheSignatureCheck", with([](SketchOptions& f) { f.noiseInCommand = 4; }),
-                  19200, true, "fell out of sync during the signature check", true},
-        FaultCase{"NoiseInSetDevice", with([](SketchOptions& f) { f.noiseInCommand = 5; }), 19200,
-                  true, "during SET_DEVICE", true},
-        FaultCase{"FirstPageWriteStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 7; }),
-                  19200, true,
+        FaultCase{"NoiseInTheSignatureCheck", SketchOptions{.noiseInCommand = 4}, 19200, true,
+                  "fell out of sync during the signature check", true},
+        FaultCase{"NoiseInSetDevice", SketchOptions{.noiseInCommand = 5}, 19200, true,
+                  "during SET_DEVICE", true},
+        FaultCase{"FirstPageWriteStopsHalfway", SketchOptions{.stopInCommand = 7}, 19200, true,
                   "stopped in the middle of its answer to PROG_PAGE (writing flash at 0x00000)",
                   true},
-        FaultCase{"ReadBackStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 10; }),
-                  19200, true, "stopped in the middle of its answer to READ_PAGE (reading flash)",
-                  true},
-        FaultCase{"SignatureCheckStopsHalfway", with([](SketchOptions& f) { f.stopInCommand = 4; }),
-                  19200, true, "stopped in the middle of its answer to the signature check", true}),
+        FaultCase{"ReadBackStopsHalfway", SketchOptions{.stopInCommand = 10}, 19200, true,
+                  "stopped in the middle of its answer to READ_PAGE (reading flash)", true},
+        FaultCase{"SignatureCheckStopsHalfway", SketchOptions{.stopInCommand = 4}, 19200, true,
+                  "stopped in the middle of its answer to the signature check", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arduino, APortThatIsNotThereOrNotASerialPortIsNamed) {
@@ -289,6 +274,7 @@ TEST(Arduino, SettingsComeFromACommaList) {
     };
     for (const Case& c : {Case{"", "/dev/ttyACM0", 19200, ""},
                           Case{" port = /dev/ttyUSB1 , baud=57600,", "/dev/ttyUSB1", 57600, ""},
+                          Case{"port=/dev/ttyUSB0,port=/dev/ttyS1", "/dev/ttyS1", 19200, ""},
                           Case{"baud=fast", "/dev/ttyACM0", 19200, "\"baud=fast\" is not a baud"},
                           Case{"speed=9600", "/dev/ttyACM0", 19200, "(port=DEVICE, baud=RATE)"}}) {
         const auto parsed = quillon::arduino::parseSettings(c.list);

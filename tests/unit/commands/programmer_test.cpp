@@ -4,10 +4,10 @@
 // one that fails partway, one that isn't there.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "commands/interpreter.h"
+#include "hex_image.h"
 #include "link/programmer.h"
 #include "session.h"
 
@@ -21,22 +21,7 @@ constexpr auto instructionLevel = q::sim::Level::instruction;
 
 // Three pages and a bit of an ATmega48 (64-byte pages) and as much EEPROM, none of it erased.
 std::string threePagesAndABit() {
-    std::string text;
-    for (int record = 0; record < 13; ++record) {
-        char line[64];
-        unsigned sum = 0x10 + static_cast<unsigned>(record * 16 >> 8) + (record * 16 & 0xFF);
-        std::snprintf(line, sizeof line, ":10%04X00", record * 16);
-        text += line;
-        for (int i = 0; i < 16; ++i) {
-            const unsigned byte = (record * 16 + i) * 7 % 251;
-            sum += byte;
-            std::snprintf(line, sizeof line, "%02X", byte);
-            text += line;
-        }
-        std::snprintf(line, sizeof line, "%02X\n", (0x100 - sum % 0x100) % 0x100);
-        text += line;
-    }
-    return text + ":00000001FF\n";
+    return q::testing::hexImage(208, [](unsigned i) { return i * 7 % 251; });
 }
 
 bool released(Session& s) {

@@ -33,7 +33,26 @@ void expectRun(Session& s, const std::string& word, const std::string& out, bool
     EXPECT_EQ(s.port.clock().now() > before, reaches) << word;
 }
 
-void expectFusesGoToTheirOwnFuse(q::sim::Level level);
+void expectFusesGoToTheirOwnFuse(q::sim::Level level) {
+    Session s("ATmega128", {}, level);
+    const std::vector<std::tuple<std::string, std::string, uint32_t, char>> cases{
+        {"gf", "Fuse bytes: fd 99 e1\n", 0xE199FD, 'n'}, // as new
+        {"PFAe4,D9,fe", "Write fuse bytes: e4 d9 fe\n", 0xE4D9FE, 'n'},
+        {"abc", "Write fuse bytes: ff cb 8f\n", 0x8FCBFF, 'd'},
+        {"Pf1 8e", "Write fuse byte 1: 8e\n", 0x8ECBFF, 'n'},
+        {"pF18f", "Write fuse byte 1: 8f\n", 0x8FCBFF, 'd'},
+        {"PF2cf", "Write fuse byte 2: cf\n", 0x8FCFFF, 'n'},
+        {"pf2CB", "Write fuse byte 2: cb\n", 0x8FCBFF, 'd'},
+        {"pF3fe", "Write fuse byte 3: fe\n", 0x8FCBFE, 'n'}};
+    for (const auto& [word, out, fuses, verdict] : cases) {
+        expectRun(s, word, out, true);
+        const q::sim::Chip& chip = s.chip();
+        EXPECT_EQ(chip.lowFuse << 16 | chip.highFuse << 8 | chip.extendedFuse, fuses) << word;
+        q::connectTarget();
+        EXPECT_EQ(q::defaultFusesSet(), q::DefaultFuses{verdict}) << word;
+        q::releaseTarget();
+    }
+}
 
 } // namespace
 
@@ -145,31 +164,6 @@ TEST(Commands, LockBytesWrittenOnEitherLevelHold) {
         EXPECT_EQ(s.chip().flash[0], 0x55);
     }
 }
-
-namespace {
-
-void expectFusesGoToTheirOwnFuse(q::sim::Level level) {
-    Session s("ATmega128", {}, level);
-    const std::vector<std::tuple<std::string, std::string, uint32_t, char>> cases{
-        {"gf", "Fuse bytes: fd 99 e1\n", 0xE199FD, 'n'}, // as new
-        {"PFAe4,D9,fe", "Write fuse bytes: e4 d9 fe\n", 0xE4D9FE, 'n'},
-        {"abc", "Write fuse bytes: ff cb 8f\n", 0x8FCBFF, 'd'},
-        {"Pf1 8e", "Write fuse byte 1: 8e\n", 0x8ECBFF, 'n'},
-        {"pF18f", "Write fuse byte 1: 8f\n", 0x8FCBFF, 'd'},
-        {"PF2cf", "Write fuse byte 2: cf\n", 0x8FCFFF, 'n'},
-        {"pf2CB", "Write fuse byte 2: cb\n", 0x8FCBFF, 'd'},
-        {"pF3fe", "Write fuse byte 3: fe\n", 0x8FCBFE, 'n'}};
-    for (const auto& [word, out, fuses, verdict] : cases) {
-        expectRun(s, word, out, true);
-        const q::sim::Chip& chip = s.chip();
-        EXPECT_EQ(chip.lowFuse << 16 | chip.highFuse << 8 | chip.extendedFuse, fuses) << word;
-        q::connectTarget();
-        EXPECT_EQ(q::defaultFusesSet(), q::DefaultFuses{verdict}) << word;
-        q::releaseTarget();
-    }
-}
-
-} // namespace
 
 // A part is known by all three of its signature bytes (these differ from an ATmega16's in one).
 TEST(Commands, AllThreeSignatureBytesDecide) {
