@@ -9,7 +9,7 @@
 // points.
 //
 // On Windows the entry points use the __stdcall convention and are exported undecorated
-// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see cmake/windows.cmake);
+// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see io/CMakeLists.txt);
 // elsewhere they use the platform's C convention.
 #ifndef QUILLON_IO_H
 #define QUILLON_IO_H

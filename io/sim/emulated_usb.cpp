@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 
 #include "usbasp_protocol.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "emulated_usbasp.h"
+#include "sim/emulated_usbasp.h"
 #include "usb_system.h"
 
 namespace quillon::testing {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "emulated_usbasp.h"
+#include "sim/emulated_usbasp.h"
 
 #include <algorithm>
 #include <libusb.h>

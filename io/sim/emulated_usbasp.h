@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-// A USBasp's firmware for the tests: it answers the vendor requests (io/usbasp/usbasp_protocol.h)
-// the way the firmware does, driving a simulated board's programming lines through an IspWire
-// at the firmware's ISP clock, with the firmware's own waits and polling after page and EEPROM
-// writes, its page counting across blocks, its address handling (16-bit addresses in the
-// requests, SETLONGADDRESS until the next CONNECT, Load Extended Address when the 128 KiB
-// segment changes) and the requests each generation knows.
+// The simulator's emulated USBasp, for the tests and the benchmark: it answers the vendor
+// requests (io/usbasp/usbasp_protocol.h) the way the firmware does, driving a simulated board's
+// programming lines through an IspWire at the firmware's ISP clock, with the firmware's own
+// waits and polling after page and EEPROM writes, its page counting across blocks, its address
+// handling (16-bit addresses in the requests, SETLONGADDRESS until the next CONNECT, Load
+// Extended Address when the 128 KiB segment changes) and the requests each generation knows.
 #pragma once
 
 #include <chrono>

@@ -5,8 +5,8 @@
 #include <memory>
 #include <thread>
 
-#include "environment_usbasp.h"
 #include "settings_list.h"
+#include "sim/environment_usbasp.h"
 
 namespace quillon::testing {
 
@@ -28,8 +28,7 @@ Emulation emulationFromEnvironment() {
     std::string_view list = std::getenv("QUILLON_EMULATED_USBASP") != nullptr
                                 ? std::getenv("QUILLON_EMULATED_USBASP")
                                 : "";
-    while (!list.empty()) {
-        const std::string_view item = settings::takeItem(list);
+    (void)settings::readList(list, [&](std::string_view item, auto /*name*/, auto /*value*/) {
         uint32_t number = 0;
         const auto counted = [&](std::string_view name) {
             return item.starts_with(name) &&
@@ -58,11 +57,12 @@ Emulation emulationFromEnvironment() {
                 emulation.serials.emplace_back(rest.substr(0, plus));
                 rest = plus == std::string_view::npos ? "" : rest.substr(plus + 1);
             }
-        } else if (!item.empty()) {
+        } else {
             std::fprintf(stderr, "QUILLON_EMULATED_USBASP: unknown item '%.*s'\n",
                          static_cast<int>(item.size()), item.data());
         }
-    }
+        return true;
+    });
     return emulation;
 }
 

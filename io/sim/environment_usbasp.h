@@ -11,7 +11,7 @@
 // moved are written into it at the end.
 #pragma once
 
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 
 namespace quillon::testing {
 

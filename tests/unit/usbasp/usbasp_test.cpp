@@ -5,7 +5,7 @@
 
 #include <numeric>
 
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 #include "usbasp_programmer.h"
 
 namespace q = quillon;
