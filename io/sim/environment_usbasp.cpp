@@ -8,7 +8,7 @@
 #include "settings_list.h"
 #include "sim/environment_usbasp.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 namespace {
 
@@ -71,8 +71,8 @@ struct World {
     World()
         : board(
               [] {
-                  sim::Problems problems;
-                  return sim::configFromEnvironment(problems);
+                  Problems problems;
+                  return configFromEnvironment(problems);
               }(),
               time),
           usb(
@@ -89,9 +89,9 @@ struct World {
     }
 
     Emulation emulation = emulationFromEnvironment();
-    sim::SteadyClock realTime;
+    SteadyClock realTime;
     FirmwareTime time{realTime};
-    sim::Board board;
+    Board board;
     EmulatedUsb usb;
 };
 
@@ -101,4 +101,4 @@ void emulateUsbaspFromEnvironment() {
     static const World world;
 }
 
-} // namespace quillon::testing
+} // namespace quillon::sim

@@ -5,6 +5,6 @@
 #include "sim/environment_usbasp.h"
 
 const quillon::usbasp::UsbSystem& quillon::usbasp::librarySystem() {
-    quillon::testing::emulateUsbaspFromEnvironment();
-    return quillon::testing::EmulatedUsb::system();
+    quillon::sim::emulateUsbaspFromEnvironment();
+    return quillon::sim::EmulatedUsb::system();
 }

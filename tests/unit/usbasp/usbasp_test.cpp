@@ -9,13 +9,13 @@
 #include "usbasp_programmer.h"
 
 namespace q = quillon;
-using q::testing::Firmware;
+using q::sim::Firmware;
 
 namespace {
 
 struct Rig {
     explicit Rig(const std::string& device, const std::string& settings = "",
-                 q::testing::UsbaspSetup setup = {}, q::testing::UsbFaults faults = {},
+                 q::sim::UsbaspSetup setup = {}, q::sim::UsbFaults faults = {},
                  const std::string& simFaults = "", const std::vector<std::string>& serials = {""})
         : board(
               [&] {
@@ -33,7 +33,7 @@ struct Rig {
               board, time, setup, serials, faults,
               [this](std::chrono::microseconds wait) { time.pass(wait); },
               [this](const std::string& line) { reports += line + "\n"; }),
-          programmer(q::testing::EmulatedUsb::system(), settings) {}
+          programmer(q::sim::EmulatedUsb::system(), settings) {}
 
     // Opens the USBasp and enters programming mode: the echo, or 0 when either failed.
     uint8_t start() {
@@ -45,9 +45,9 @@ struct Rig {
     }
 
     q::sim::VirtualClock still;
-    q::testing::FirmwareTime time{still};
+    q::sim::FirmwareTime time{still};
     q::sim::Board board;
-    q::testing::EmulatedUsb usb;
+    q::sim::EmulatedUsb usb;
     q::usbasp::UsbaspProgrammer programmer;
     std::string reports;
 };
@@ -193,8 +193,8 @@ namespace {
 struct FaultRow {
     const char* name;
     const char* settings;
-    q::testing::UsbaspSetup setup;
-    q::testing::UsbFaults faults;
+    q::sim::UsbaspSetup setup;
+    q::sim::UsbFaults faults;
     const char* simFaults; // the simulator's faults, or clock=HZ: the part's clock (16 MHz)
     bool opens;
     uint8_t echo;      // after programming mode is asked for

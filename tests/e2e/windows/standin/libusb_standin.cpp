@@ -8,8 +8,8 @@
 namespace {
 
 const quillon::usbasp::UsbSystem& usb() {
-    quillon::testing::emulateUsbaspFromEnvironment();
-    return quillon::testing::EmulatedUsb::system();
+    quillon::sim::emulateUsbaspFromEnvironment();
+    return quillon::sim::EmulatedUsb::system();
 }
 
 } // namespace
