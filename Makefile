@@ -2,7 +2,8 @@
 # Wraps CMake: `make` builds into build/, `make test` builds and runs every test (the normal
 # build and its AddressSanitizer+UBSan twins, the end-to-end tests and short fuzzer runs, all in
 # parallel), `make lint` runs the static analysis, `make demo` shows quillon on the simulated chip.
-# Each first installs the Debian packages it needs that are missing (tools/install-packages).
+# `make demo` and `make test` first install the Debian packages they need that are missing
+# (tools/install-packages); every other target only builds, and never asks for a password.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -11,15 +12,16 @@ CMAKE_FLAGS ?=
 
 all: build
 
-# The package purposes of tools/install-packages that a target needs, and the configure flags it
-# adds; `make test` sets both for the configure and build it depends on.
-PACKAGES = build
+# The package purposes of tools/install-packages that `make demo` and `make test` install first
+# (empty: install nothing), and the configure flags a target adds; `make test` sets both for the
+# configure and build it depends on.
+PACKAGES =
 TEST_PACKAGES ?= build test package analysis windows
 CONFIGURE_FLAGS =
 
 # Configuring again is cheap and picks up a changed CMAKE_FLAGS or newly installed packages.
 configure:
-	tools/install-packages $(PACKAGES)
+	$(if $(PACKAGES),tools/install-packages $(PACKAGES))
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(CONFIGURE_FLAGS)
 
 build: configure
@@ -54,6 +56,7 @@ test: build
 # Only what the demo runs: the program and the simulated target (sim/libio.so; CMake writes its
 # launcher quillon-sim while configuring). The simulated ATmega16 keeps its memories and fuses in
 # $(BUILD)/demo-chip between demos.
+demo: PACKAGES = build
 demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target quillon io_sim
 	mkdir -p $(BUILD)/demo-chip
@@ -61,7 +64,6 @@ demo: configure
 		-dfexamples/blink.hex -uf$(BUILD)/demo-chip/upload.hex -s </dev/null
 
 # The Debian package, in $(BUILD)/package/: `sudo apt install ./$(BUILD)/package/quillon_*.deb`.
-package: PACKAGES = build package
 package: build
 	cd $(BUILD) && cpack
 
@@ -87,7 +89,6 @@ bench: build
 # compiles, the tests' and fuzzers' included once `make test` has configured them, and cppcheck.
 # CI runs it after `make test`.
 .PHONY: lint
-lint: PACKAGES = build analysis
 lint: build
 	tests/lint/lint.sh clang-tidy $(BUILD)
 	tests/lint/lint.sh cppcheck $(BUILD)

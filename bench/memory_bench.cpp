@@ -16,15 +16,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "commands/download_commands.h"
+#include "commands/load_command.h"
 #include "commands/settings.h"
+#include "commands/state.h"
+#include "commands/upload_commands.h"
 #include "device/device.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
-#include "image/load_command.h"
-#include "image/upload_commands.h"
 #include "link/link.h"
 #include "platform/platform.h"
-#include "transfer/download_commands.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -76,7 +77,7 @@ class QuietStdout {
 // A 128 KiB image without erased bytes, so every page is programmed and verified.
 void fillFullImage() {
     for (std::size_t i = 0; i < 131072; ++i) {
-        quillon::ReadBackBuffer[i] = static_cast<uint8_t>((i * 13 + (i >> 9)) % 255);
+        quillon::Process.buffers.readBack[i] = static_cast<uint8_t>((i * 13 + (i >> 9)) % 255);
     }
 }
 
@@ -97,11 +98,13 @@ void hexBenchmarks(const fs::path& file) {
     double writeTime = 0;
     {
         QuietStdout quiet;
-        writeTime = bestOf(
-            20, [&] { (void)writeHexFile(file.string(), 131072, AddressRecordType::linear); });
+        writeTime = bestOf(20, [&] {
+            (void)writeHexFile(file.string(), Process.buffers.readBack, 131072,
+                               AddressRecordType::linear);
+        });
     }
     const double readTime = bestOf(20, [&] {
-        CommandSettings.downloadFile = std::fopen(file.c_str(), "r");
+        Process.settings.downloadFile.reset(std::fopen(file.c_str(), "r"));
         (void)readHexFile();
     });
     std::printf("Intel HEX writer, 128 KiB image (%ju-byte file): %.2f ms (best of 20; target "
@@ -140,7 +143,7 @@ Measurement programRun(Command command) {
             return {};
         }
         calibrateDelay();
-        fillDeviceTable();
+
         resetSettings();
         (void)adapterPresent(); // opens a programmer of its own
         connectTarget();
@@ -171,8 +174,8 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const fs::path image = folder / "full128.hex";
     setWaitFunction(timedWait);
-    CommandSettings.addressRecordType = AddressRecordType::linear;
-    CommandSettings.trimUpload = UploadTrim::trimmed;
+    Process.settings.addressRecordType = AddressRecordType::linear;
+    Process.settings.trimUpload = UploadTrim::trimmed;
     hexBenchmarks(image);
 
     const std::string library = argc > 1 ? argv[1] : "";
@@ -200,7 +203,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         uf = programRun([&] { uploadFlash(uploaded.string()); });
-        std::printf("On the %s level (DelayUnits %d):\n", level, DelayUnits);
+        std::printf("On the %s level (Link.delayUnits %d):\n", level, Link.delayUnits);
         report("Full-flash df (131072 bytes, 512 pages) with verification:", df,
                "target: own cost under 10%");
         report("Full-flash uf (131072 bytes):", uf, "target: own cost under 1 s");

@@ -1,50 +1,27 @@
 # SPDX-License-Identifier: MIT
-# Helpers shared by the subsystems' CMakeLists.
-
-# quillon_core_sources(file...): adds sources to the layer library named after the calling folder
-# of src/ (link/ feeds quillon_link). The layer libraries are made once every folder was read.
-function(quillon_core_sources)
-    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
-    foreach(source IN LISTS ARGN)
-        set_property(GLOBAL APPEND PROPERTY QUILLON_${layer}_SOURCES
-            ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-    endforeach()
-endfunction()
-
-# quillon_command_sources(file...): a command's sources and headers that live in their subsystem's
-# folder but belong to the commands layer (quillon_commands).
-function(quillon_command_sources)
-    foreach(source IN LISTS ARGN)
-        set_property(GLOBAL APPEND PROPERTY QUILLON_commands_SOURCES
-            ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-    endforeach()
-endfunction()
+# The build's one helper for libraries that the sanitized tests link too.
 
 # quillon_dual_library(name SOURCES ... [INCLUDES ...] [LIBS ...] [PRIVATE_LIBS ...]): a static
 # library with public include folders, public and private libraries, plus name_asan built with
-# the sanitizers (linking the libraries' own _asan twins) when sanitized tests are on.
+# the sanitizers (linking the libraries' own _asan twins where they have one) when sanitized
+# tests are on.
 function(quillon_dual_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;INCLUDES;LIBS;PRIVATE_LIBS" ${ARGN})
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${ARG_INCLUDES})
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
-    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    set(asan "")
     if(QUILLON_SANITIZED_TESTS AND QUILLON_TESTS AND NOT WIN32)
-        add_library(${name}_asan STATIC ${ARG_SOURCES})
-        target_include_directories(${name}_asan PUBLIC ${ARG_INCLUDES})
-        foreach(kind LIBS PRIVATE_LIBS)
-            set(asan_${kind})
-            foreach(lib IN LISTS ARG_${kind})
-                if(TARGET ${lib}_asan)
-                    list(APPEND asan_${kind} ${lib}_asan)
-                else()
-                    list(APPEND asan_${kind} ${lib})
-                endif()
-            endforeach()
-        endforeach()
-        target_link_libraries(${name}_asan PUBLIC ${asan_LIBS} PRIVATE ${asan_PRIVATE_LIBS})
-        target_compile_options(${name}_asan PUBLIC ${QUILLON_SANITIZE_FLAGS})
-        target_link_options(${name}_asan PUBLIC ${QUILLON_SANITIZE_FLAGS})
-        set_target_properties(${name}_asan PROPERTIES POSITION_INDEPENDENT_CODE ON)
+        set(asan _asan)
     endif()
+    foreach(suffix IN ITEMS "" ${asan})
+        set(twin "$<IF:$<TARGET_EXISTS:\\0${suffix}>,\\0${suffix},\\0>")
+        list(TRANSFORM ARG_LIBS REPLACE "^.+$" "${twin}" OUTPUT_VARIABLE libs)
+        list(TRANSFORM ARG_PRIVATE_LIBS REPLACE "^.+$" "${twin}" OUTPUT_VARIABLE private_libs)
+        add_library(${name}${suffix} STATIC ${ARG_SOURCES})
+        target_include_directories(${name}${suffix} PUBLIC ${ARG_INCLUDES})
+        target_link_libraries(${name}${suffix} PUBLIC ${libs} PRIVATE ${private_libs})
+        set_target_properties(${name}${suffix} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+        if(suffix)
+            target_compile_options(${name}${suffix} PUBLIC ${QUILLON_SANITIZE_FLAGS})
+            target_link_options(${name}${suffix} PUBLIC ${QUILLON_SANITIZE_FLAGS})
+        endif()
+    endforeach()
 endfunction()

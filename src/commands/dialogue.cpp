@@ -24,7 +24,7 @@ constexpr uint8_t enableEcho = 0x53;
 void greetHeldTarget() {
     const uint8_t echo = enterProgrammingMode();
     readSignature();
-    currentDevice = identifyDevice();
+    Target.currentDevice = identifyDevice();
     const DefaultFuses verdict = defaultFusesSet();
 
     if (echo != enableEcho) {

@@ -5,18 +5,18 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/download_commands.h"
+#include "commands/fuse_commands.h"
 #include "commands/interpreter.h"
+#include "commands/load_command.h"
+#include "commands/lock_commands.h"
 #include "commands/settings_commands.h"
+#include "commands/status_commands.h"
+#include "commands/upload_commands.h"
 #include "device/device.h"
-#include "device/fuse_commands.h"
-#include "device/lock_commands.h"
-#include "device/status_commands.h"
-#include "image/load_command.h"
-#include "image/upload_commands.h"
 #include "link/link.h"
 #include "link/programmer.h"
 #include "platform/progress.h"
-#include "transfer/download_commands.h"
 
 namespace quillon {
 
@@ -78,7 +78,7 @@ bool beginsWith(std::string_view word, std::string_view letters) {
 }
 
 void releaseIfHeld() {
-    if (targetReleased == 0) {
+    if (Link.targetReleased == 0) {
         releaseTarget();
     }
 }
@@ -113,7 +113,7 @@ int32_t interpretCommand(std::string_view word) {
     }
     if (const std::optional<CommandMatch> match = matchCommand(word)) {
         try {
-            if (match->entry->connects && targetReleased == 1) {
+            if (match->entry->connects && Link.targetReleased == 1) {
                 connectTarget();
             }
             match->entry->run(match->argument);

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The command settings' reset.
 #include "commands/settings.h"
+#include "commands/state.h"
 
 namespace quillon {
 
 void resetSettings() {
-    CommandSettings.verifyMode = VerifyMode::verify;
-    CommandSettings.fillByte = 0xFF;
-    CommandSettings.outputMode = OutputMode::normal;
-    CommandSettings.logOpen = 0;
-    CommandSettings.downloadFileName.clear();
-    CommandSettings.uploadFileName.clear();
-    CommandSettings.logFileName.clear();
-    CommandSettings.mismatchFileName.clear();
+    Process.settings.verifyMode = VerifyMode::verify;
+    Process.settings.fillByte = 0xFF;
+    Process.settings.outputMode = OutputMode::normal;
+    Process.settings.logOpen = 0;
+    Process.settings.downloadFileName.clear();
+    Process.settings.uploadFileName.clear();
+    Process.settings.logFileName.clear();
+    Process.settings.mismatchFileName.clear();
 }
 
 } // namespace quillon

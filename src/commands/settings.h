@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/hex_writer.h"
+#include "platform/files.h"
 
 namespace quillon {
 
@@ -39,13 +40,11 @@ struct CommandSettingsRecord {
     OutputMode outputMode = OutputMode::normal;
     uint8_t fillByte = 0xFF; // the image's value where no HEX record puts data
     uint8_t logOpen = 0;
-    std::FILE* logFile = nullptr;      // opened by "lf", closed by "e" or at exit
-    std::FILE* downloadFile = nullptr; // open only while a download or load reads it
+    platform::OpenFile logFile;      // opened by "lf", closed by "e" or at exit
+    platform::OpenFile downloadFile; // open only while a download or load reads it
     AddressRecordType addressRecordType = AddressRecordType::linear; // the uploads' records
     UploadTrim trimUpload = UploadTrim::trimmed;
 };
-
-inline CommandSettingsRecord CommandSettings;
 
 // Restores verifyMode, fillByte, outputMode, logOpen and the four file names to their defaults.
 // addressRecordType, trimUpload and the two streams keep their values.

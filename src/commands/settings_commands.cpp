@@ -8,59 +8,58 @@
 
 #include "commands/commands.h"
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "image/hex_value.h"
 #include "link/link.h"
 
 namespace quillon {
 
 void openLogFile(std::string_view fileName) {
-    CommandSettings.logFileName = std::string(fileName);
-    CommandSettings.logOpen = 1;
+    Process.settings.logFileName = std::string(fileName);
+    Process.settings.logOpen = 1;
     // A log file opened by an earlier "lf" is closed rather than left open without a handle.
-    if (CommandSettings.logFile != nullptr) {
-        std::fclose(CommandSettings.logFile);
-    }
+    Process.settings.logFile.reset();
     // Appending: a file that is there already (a program file, given by mistake) keeps what it
     // holds. Nothing is written into it.
-    CommandSettings.logFile = std::fopen(CommandSettings.logFileName.c_str(), "a");
+    Process.settings.logFile.reset(std::fopen(Process.settings.logFileName.c_str(), "a"));
 }
 
 void setMismatchFileName(std::string_view fileName) {
-    CommandSettings.mismatchFileName = std::string(fileName);
-    std::printf("Mismatch filename=%s\n", CommandSettings.mismatchFileName.c_str());
+    Process.settings.mismatchFileName = std::string(fileName);
+    std::printf("Mismatch filename=%s\n", Process.settings.mismatchFileName.c_str());
 }
 
 void setFillByte(std::string_view value) {
     if (const std::optional<uint8_t> fill = readHexByte(value)) {
-        CommandSettings.fillByte = *fill;
+        Process.settings.fillByte = *fill;
     } else if (!value.empty()) {
         std::printf("Fill char not changed: give it in hexadecimal, as in sf00\n");
     }
-    std::printf("Fill char=%x\n", static_cast<unsigned>(CommandSettings.fillByte));
+    std::printf("Fill char=%x\n", static_cast<unsigned>(Process.settings.fillByte));
 }
 
 void verifyOn(std::string_view) {
-    CommandSettings.verifyMode = VerifyMode::verify;
+    Process.settings.verifyMode = VerifyMode::verify;
 }
 
 void verifyOff(std::string_view) {
-    CommandSettings.verifyMode = VerifyMode::skip;
+    Process.settings.verifyMode = VerifyMode::skip;
 }
 
 void useSegmentAddressRecords(std::string_view) {
-    CommandSettings.addressRecordType = AddressRecordType::segment;
+    Process.settings.addressRecordType = AddressRecordType::segment;
 }
 
 void useLinearAddressRecords(std::string_view) {
-    CommandSettings.addressRecordType = AddressRecordType::linear;
+    Process.settings.addressRecordType = AddressRecordType::linear;
 }
 
 void verboseOutput(std::string_view) {
-    CommandSettings.outputMode = OutputMode::verbose;
+    Process.settings.outputMode = OutputMode::verbose;
 }
 
 void quietOutput(std::string_view) {
-    CommandSettings.outputMode = OutputMode::quiet;
+    Process.settings.outputMode = OutputMode::quiet;
 }
 
 void showHelp(std::string_view) {
@@ -68,12 +67,9 @@ void showHelp(std::string_view) {
 }
 
 void exitProgram(std::string_view) {
-    if (CommandSettings.logOpen == 1) {
-        if (CommandSettings.logFile != nullptr) {
-            std::fclose(CommandSettings.logFile);
-            CommandSettings.logFile = nullptr;
-        }
-        CommandSettings.logOpen = 0;
+    if (Process.settings.logOpen == 1) {
+        Process.settings.logFile.reset();
+        Process.settings.logOpen = 0;
     }
     releaseTarget();
     // Through exit(), so that the handler freeing the port library runs and files are closed.

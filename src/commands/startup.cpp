@@ -7,6 +7,7 @@
 
 #include "commands/commands.h"
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "link/link.h"
 #include "link/programmer.h"
@@ -33,13 +34,12 @@ void reportUnusablePortLibrary() {
 } // namespace
 
 int runProgram(int argc, char** argv) {
-    CommandSettings.trimUpload = UploadTrim::trimmed;
-    CommandSettings.addressRecordType = AddressRecordType::linear;
+    Process.settings.trimUpload = UploadTrim::trimmed;
+    Process.settings.addressRecordType = AddressRecordType::linear;
     platform::openStandardStreams();
     platform::watchForInterrupts();
     (void)bindPortLibrary(); // a missing library shows as a missing adapter below
     calibrateDelay();
-    fillDeviceTable();
     resetSettings();
     printBanner();
 

@@ -1,34 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "commands/state.h"
 
-#include <cstdio>
+#include <memory>
 
-#include "commands/settings.h"
 #include "device/device.h"
-#include "device/instructions.h"
-#include "device/lock_commands.h"
-#include "image/image.h"
 #include "link/link.h"
 
 namespace quillon {
 
 void resetProcessState() {
-    for (std::FILE* stream : {CommandSettings.logFile, CommandSettings.downloadFile}) {
-        if (stream != nullptr) {
-            std::fclose(stream);
-        }
-    }
-    CommandSettings = CommandSettingsRecord{};
-    DeviceTable = {};
-    fillDeviceTable();
-    currentDevice = -1;
-    targetSignature = {};
-    FuseTriple = {};
-    lockEntryCount = 0;
-    fillImageBuffer(0);
-    fillReadBackBuffer(0);
-    DelayUnits = uncalibratedDelayUnits;
-    targetReleased = 0;
+    Link = {};
+    Target = {};
+    // In place: the record holds both buffers, too large for a temporary on every stack.
+    std::destroy_at(&Process);
+    std::construct_at(&Process);
 }
 
 } // namespace quillon

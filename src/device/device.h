@@ -57,27 +57,43 @@ struct DeviceRecord {
 };
 
 inline constexpr int32_t deviceTableRows = 30;
+inline constexpr int32_t deviceCount = deviceTableRows;
+// The supported devices, one row each (device_table.cpp).
+extern const std::array<DeviceRecord, deviceTableRows> DeviceTable;
 
-inline std::array<DeviceRecord, deviceTableRows> DeviceTable{};
-inline int32_t deviceCount = 0;
+// The three fuse bytes shared by the fuse operations and commands, in the order in which the fuse
+// line and the status report show them.
+struct FuseCells {
+    uint8_t extended = 0;
+    uint8_t high = 0;
+    uint8_t low = 0;
 
-// The row of the target identified last, or -1 when its signature matched no row.
-inline int32_t currentDevice = -1;
+    // Extended, high, low: the order of DeviceRecord's default fuses too.
+    [[nodiscard]] constexpr std::array<uint8_t, 3> shownOrder() const {
+        return {extended, high, low};
+    }
+    [[nodiscard]] bool operator==(const FuseCells&) const = default;
+};
 
-// Signature bytes 0, 1, 2 as last read by readSignature.
-inline std::array<uint8_t, 3> targetSignature{};
+// The device layer's part of the process state: what is known of the attached target.
+struct TargetState {
+    // The row of the target identified last, or -1 when its signature matched no row.
+    int32_t currentDevice = -1;
+    // Signature bytes 0, 1, 2 as last read by readSignature.
+    std::array<uint8_t, 3> signature{};
+    // The fuses as last read by readFuses or given to a fuse command.
+    FuseCells fuses{};
+};
+inline TargetState Target;
 
-// Fills the table's rows and sets deviceCount.
-void fillDeviceTable();
-
-// The row whose signature equals targetSignature, or -1.
+// The row whose signature equals Target.signature, or -1.
 [[nodiscard]] int32_t identifyDevice();
 
 // The row of the current device, or null when the target was not recognised.
 [[nodiscard]] const DeviceRecord* currentDeviceRecord();
 
 // Takes a released target into programming mode, enables programming, reads the signature and
-// sets currentDevice. Prints nothing.
+// sets Target.currentDevice. Prints nothing.
 void connectTarget();
 
 // The greeting's verdict on the fuses, stored as the character it has always been.

@@ -57,15 +57,10 @@ constexpr std::array supportedDevices{
     row("ATmega32U4", {0x1E, 0x95, 0x87}, {0xF3, 0x99, 0x5E}, 64, 32768, 1024, 0x0F, 0x3F),
 };
 
-static_assert(supportedDevices.size() <= deviceTableRows);
+static_assert(supportedDevices.size() == deviceTableRows);
 
 } // namespace
 
-void fillDeviceTable() {
-    deviceCount = 0;
-    for (const DeviceRecord& device : supportedDevices) {
-        DeviceTable[static_cast<std::size_t>(deviceCount++)] = device;
-    }
-}
+const std::array<DeviceRecord, deviceTableRows> DeviceTable = supportedDevices;
 
 } // namespace quillon

@@ -8,7 +8,7 @@ namespace quillon {
 
 int32_t identifyDevice() {
     for (int32_t i = 0; i < deviceCount; ++i) {
-        if (DeviceTable[static_cast<std::size_t>(i)].signature == targetSignature) {
+        if (DeviceTable[static_cast<std::size_t>(i)].signature == Target.signature) {
             return i;
         }
     }
@@ -16,16 +16,16 @@ int32_t identifyDevice() {
 }
 
 const DeviceRecord* currentDeviceRecord() {
-    if (currentDevice < 0 || currentDevice >= deviceCount) {
+    if (Target.currentDevice < 0 || Target.currentDevice >= deviceCount) {
         return nullptr;
     }
-    return &DeviceTable[static_cast<std::size_t>(currentDevice)];
+    return &DeviceTable[static_cast<std::size_t>(Target.currentDevice)];
 }
 
 void connectTarget() {
     (void)enterProgrammingMode(); // an unanswered enable shows in the signature
     readSignature();
-    currentDevice = identifyDevice();
+    Target.currentDevice = identifyDevice();
 }
 
 DefaultFuses defaultFusesSet() {
@@ -35,7 +35,7 @@ DefaultFuses defaultFusesSet() {
         return DefaultFuses::notSet; // an unrecognised target has no defaults to hold
     }
     // The defaults' positions are those of the fuse line: extended, high, low.
-    const std::array<uint8_t, 3> read = FuseTriple.shownOrder();
+    const std::array<uint8_t, 3> read = Target.fuses.shownOrder();
     DefaultFuses verdict = DefaultFuses::set;
     for (int32_t i = 0; i < device->fuseCount; ++i) {
         if (device->defaultFuses[static_cast<std::size_t>(i)] !=

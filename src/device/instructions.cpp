@@ -65,8 +65,8 @@ void writeEepromPage(uint16_t address) {
     send(0xC2, isp::high(address), isp::low(address), 0x00);
 }
 void readSignature() {
-    for (std::size_t n = 0; n < targetSignature.size(); ++n) {
-        targetSignature[n] = query(0x30, 0x00, static_cast<uint8_t>(n));
+    for (std::size_t n = 0; n < Target.signature.size(); ++n) {
+        Target.signature[n] = query(0x30, 0x00, static_cast<uint8_t>(n));
     }
 }
 
@@ -91,9 +91,9 @@ uint8_t readFuseExtended() {
 }
 
 void readFuses() {
-    FuseTriple.low = readFuseLow();
-    FuseTriple.high = readFuseHigh();
-    FuseTriple.extended = readFuseExtended();
+    Target.fuses.low = readFuseLow();
+    Target.fuses.high = readFuseHigh();
+    Target.fuses.extended = readFuseExtended();
 }
 
 void writeFuseLow(uint8_t data) {

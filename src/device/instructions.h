@@ -9,22 +9,6 @@
 
 namespace quillon {
 
-// The three fuse bytes shared by the fuse operations and commands, in the order in which the fuse
-// line and the status report show them.
-struct FuseCells {
-    uint8_t extended = 0;
-    uint8_t high = 0;
-    uint8_t low = 0;
-
-    // Extended, high, low: the order of DeviceRecord's default fuses too.
-    [[nodiscard]] constexpr std::array<uint8_t, 3> shownOrder() const {
-        return {extended, high, low};
-    }
-    [[nodiscard]] bool operator==(const FuseCells&) const = default;
-};
-
-inline FuseCells FuseTriple{};
-
 void chipErase();
 void loadExtendedAddress(uint8_t ext);
 void loadPageLow(uint8_t offset, uint8_t data);
@@ -36,14 +20,14 @@ void writeFlashPage(uint16_t wordAddress);
 void writeEepromByte(uint16_t address, uint8_t data);
 void loadEepromPage(uint8_t offset, uint8_t data);
 void writeEepromPage(uint16_t address);
-// Reads signature bytes 0, 1, 2 into targetSignature.
+// Reads signature bytes 0, 1, 2 into Target.signature.
 void readSignature();
 [[nodiscard]] uint8_t readLockBits();
 void writeLockBits(uint8_t data);
 [[nodiscard]] uint8_t readFuseLow();
 [[nodiscard]] uint8_t readFuseHigh();
 [[nodiscard]] uint8_t readFuseExtended();
-// Reads the low, high and extended fuse, in this order, into FuseTriple.
+// Reads the low, high and extended fuse, in this order, into Target.fuses.
 void readFuses();
 void writeFuseLow(uint8_t data);
 void writeFuseHigh(uint8_t data);

@@ -32,18 +32,18 @@ bool targetStillAnswers() {
     // is done, so a signature that differs is read again once the part says it is ready.
     readSignature();
     const std::array<uint8_t, 3> silent{undriven, undriven, undriven};
-    if (identifyDevice() != currentDevice && targetSignature != silent) {
+    if (identifyDevice() != Target.currentDevice && Target.signature != silent) {
         (void)waitReady();
         readSignature();
     }
-    if (identifyDevice() == currentDevice) {
+    if (identifyDevice() == Target.currentDevice) {
         return true;
     }
     std::printf("ERROR - Target stopped answering (signature now %02x %02x %02x): check the cable "
                 "and the target's power, then repeat the command\n",
-                static_cast<unsigned>(targetSignature[0]),
-                static_cast<unsigned>(targetSignature[1]),
-                static_cast<unsigned>(targetSignature[2]));
+                static_cast<unsigned>(Target.signature[0]),
+                static_cast<unsigned>(Target.signature[1]),
+                static_cast<unsigned>(Target.signature[2]));
     return false;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Filling, comparing and trimming the image and read-back buffers.
+// Comparing and trimming the image and read-back buffers.
 #include <algorithm>
 #include <cstdio>
 
@@ -16,20 +16,12 @@ std::size_t withinBuffers(int32_t length) {
 
 } // namespace
 
-void fillImageBuffer(uint8_t value) {
-    ImageBuffer.fill(value);
-}
-
-void fillReadBackBuffer(uint8_t value) {
-    ReadBackBuffer.fill(value);
-}
-
-int32_t compareBuffers(int32_t length) {
+int32_t compareBuffers(const ImageBuffers& buffers, int32_t length) {
     // Every byte is compared, so the count tells how much of the memory is wrong.
     const std::size_t count = withinBuffers(length);
     int32_t mismatches = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (ImageBuffer[i] != ReadBackBuffer[i]) {
+        if (buffers.image[i] != buffers.readBack[i]) {
             ++mismatches;
         }
     }
@@ -40,8 +32,7 @@ int32_t compareBuffers(int32_t length) {
     return buffersDiffer;
 }
 
-int32_t trimTrailingErased(BufferSelector selector, int32_t length) {
-    const MemoryImage& buffer = selector == BufferSelector::image ? ImageBuffer : ReadBackBuffer;
+int32_t trimTrailingErased(const MemoryImage& buffer, int32_t length) {
     const std::size_t count = withinBuffers(length);
     for (std::size_t end = count; end > 0; --end) {
         if (buffer[end - 1] != 0xFF) {

@@ -89,7 +89,7 @@ constexpr uint8_t linearType = 0x04;
 template <typename Source>
 class HexParser {
   public:
-    explicit HexParser(Source& source) : source_(source) {}
+    HexParser(Source& source, MemoryImage& image) : source_(source), image_(image) {}
 
     HexLoad run() {
         HexLoad load;
@@ -209,7 +209,7 @@ class HexParser {
             load.outsideAddress = std::max<int64_t>(start, imageBufferBytes);
             return false;
         }
-        std::copy_n(r.data.begin(), r.count, ImageBuffer.begin() + start);
+        std::copy_n(r.data.begin(), r.count, image_.begin() + start);
         // Records may come in any order (two files joined, a tool that sorts nothing): the
         // image reaches to the end of the highest one, wherever it stands in the file.
         load.loadLength = std::max(load.loadLength, static_cast<int32_t>(end));
@@ -218,6 +218,7 @@ class HexParser {
     }
 
     Source& source_;
+    MemoryImage& image_;
     int64_t base_ = 0;
     int32_t line_ = 1;
     uint8_t sum_ = 0;
@@ -226,21 +227,21 @@ class HexParser {
 };
 
 template <typename Source>
-HexLoad readHex(Source& source, uint8_t fill) {
-    fillImageBuffer(fill);
-    return HexParser<Source>(source).run();
+HexLoad readHex(Source& source, uint8_t fill, MemoryImage& image) {
+    image.fill(fill);
+    return HexParser<Source>(source, image).run();
 }
 
 } // namespace
 
-HexLoad readHexText(std::string_view text, uint8_t fill) {
+HexLoad readHexText(std::string_view text, uint8_t fill, MemoryImage& image) {
     TextSource source(text);
-    return readHex(source, fill);
+    return readHex(source, fill, image);
 }
 
-HexLoad readHexStream(std::FILE* stream, uint8_t fill) {
+HexLoad readHexStream(std::FILE* stream, uint8_t fill, MemoryImage& image) {
     StreamSource source(stream);
-    return readHex(source, fill);
+    return readHex(source, fill, image);
 }
 
 } // namespace quillon

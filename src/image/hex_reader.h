@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: MIT
-// The Intel HEX reader: the records of a HEX text or stream, each checked whole, into ImageBuffer.
+// The Intel HEX reader: the records of a HEX text or stream, each checked whole, into the image.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
 
+#include "image/image.h"
+
 namespace quillon {
 
-// How reading an Intel HEX file into ImageBuffer ended.
+// How reading an Intel HEX file into the image ended.
 enum class HexLoadStatus {
-    loaded,       // every record was sound and every data record lay inside ImageBuffer
-    outsideImage, // a data record reached outside ImageBuffer; reading stopped there
+    loaded,       // every record was sound and every data record lay inside the image
+    outsideImage, // a data record reached outside the image; reading stopped there
     unreadable,   // the stream reported a read error
     binary,       // the file holds a NUL byte: a binary file, not Intel HEX text
     malformed,    // a record is damaged (HexLoad::fault tells how); reading stopped there
@@ -33,7 +35,7 @@ struct HexLoad {
     // One past the last byte of the highest-addressed data record, whatever the records'
     // order in the file (each with the base in force for it).
     int32_t loadLength = 0;
-    // With outsideImage: the first address of the refused record that lies outside ImageBuffer.
+    // With outsideImage: the first address of the refused record that lies outside the image.
     int64_t outsideAddress = 0;
     // With malformed: what is wrong, and the line (from 1) on which the record starts.
     HexFault fault = HexFault::none;
@@ -48,15 +50,15 @@ struct HexLoad {
     uint8_t checksumNeeded = 0;
 };
 
-// Fills ImageBuffer with fill and loads the records of an Intel HEX text into it. A record starts
+// Fills image with fill and loads the records of an Intel HEX text into it. A record starts
 // at a ':' and is checked whole before it is used: hexadecimal digits in either case, as many as
 // its byte count asks for on its own line, and a checksum that its bytes add up with to 0. Text
 // outside records (line ends, blank lines, comments) is skipped; types 00, 02 and 04 are used and
 // all others (01, 03, 05) skipped, and records after the end record still load. Reading stops at
-// the first damaged record or one that reaches outside ImageBuffer; a file without a data byte is
+// the first damaged record or one that reaches outside the image; a file without a data byte is
 // refused, and a NUL byte anywhere marks a binary file given by mistake. Prints nothing.
-[[nodiscard]] HexLoad readHexText(std::string_view text, uint8_t fill);
+[[nodiscard]] HexLoad readHexText(std::string_view text, uint8_t fill, MemoryImage& image);
 // The same, reading a stream to its end; the stream stays open.
-[[nodiscard]] HexLoad readHexStream(std::FILE* stream, uint8_t fill);
+[[nodiscard]] HexLoad readHexStream(std::FILE* stream, uint8_t fill, MemoryImage& image);
 
 } // namespace quillon

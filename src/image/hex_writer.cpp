@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The Intel HEX writer: ReadBackBuffer as 16-byte data records, an extended address record at
+// The Intel HEX writer: a buffer as 16-byte data records, an extended address record at
 // every 64 KiB boundary, and the end record.
 #include <algorithm>
 #include <array>
@@ -50,14 +50,15 @@ void printCantOpen(const std::string& name, int error) {
     std::printf("Reason: %s\n", platform::errorText(error).c_str());
 }
 
-void writeDataRecord(std::FILE* file, int32_t pos, int32_t count, int32_t offset) {
+void writeDataRecord(std::FILE* file, const MemoryImage& data, int32_t pos, int32_t count,
+                     int32_t offset) {
     RecordLine line;
     line.add(static_cast<uint8_t>(count));
     line.add(static_cast<uint8_t>(offset >> 8));
     line.add(static_cast<uint8_t>(offset & 0xFF));
     line.add(0x00);
     for (int32_t i = 0; i < count; ++i) {
-        line.add(ReadBackBuffer[static_cast<std::size_t>(pos) + static_cast<std::size_t>(i)]);
+        line.add(data[static_cast<std::size_t>(pos) + static_cast<std::size_t>(i)]);
     }
     line.finish(file);
 }
@@ -103,14 +104,16 @@ std::optional<std::string> uploadTarget(const std::string& name) {
     return std::nullopt;
 }
 
-void writeRecords(std::FILE* file, int32_t length, AddressRecordType addressRecords) {
+void writeRecords(std::FILE* file, const MemoryImage& data, int32_t length,
+                  AddressRecordType addressRecords) {
     const int32_t end = std::min(length, imageBufferBytes);
     int32_t block = 0;
     for (int32_t pos = 0; pos < end; pos += recordBytes) {
         // The record at offset fff0 is followed by the next block's address record, also
         // when it is the last one or a short one.
         const int32_t next = (pos + recordBytes) / blockBytes;
-        writeDataRecord(file, pos, std::min(recordBytes, end - pos), pos - block * blockBytes);
+        writeDataRecord(file, data, pos, std::min(recordBytes, end - pos),
+                        pos - block * blockBytes);
         if (next > block) {
             writeAddressRecord(file, next, addressRecords);
             block = next;
@@ -121,7 +124,8 @@ void writeRecords(std::FILE* file, int32_t length, AddressRecordType addressReco
 
 } // namespace
 
-int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType addressRecords) {
+int32_t writeHexFile(std::string_view path, const MemoryImage& data, int32_t length,
+                     AddressRecordType addressRecords) {
     const std::string name(path);
     const std::optional<std::string> target = uploadTarget(name);
     if (!target) {
@@ -135,7 +139,7 @@ int32_t writeHexFile(std::string_view path, int32_t length, AddressRecordType ad
         return hexFileNotWritten;
     }
     std::printf("Write Flash/EEPROM data to %s\n", name.c_str());
-    writeRecords(file.file, length, addressRecords);
+    writeRecords(file.file, data, length, addressRecords);
     const int writeError = std::ferror(file.file) != 0 ? errno : 0;
     const int finishError = platform::finishFile(file.file);
     int error = writeError != 0 ? writeError : finishError;

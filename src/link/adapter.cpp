@@ -109,7 +109,7 @@ void stopIfInterrupted() {
     if (signal == 0) {
         return;
     }
-    if (targetReleased == 0) {
+    if (Link.targetReleased == 0) {
         releaseTarget();
     }
     progress::finish();

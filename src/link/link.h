@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "io.h"
+#include "io/io.h"
 
 namespace quillon {
 
@@ -83,11 +83,8 @@ void unbindPortLibrary();
 
 // ---- Timing -------------------------------------------------------------------------------
 
-// DelayUnits until calibrateDelay has run.
+// delayUnits until calibrateDelay has run.
 inline constexpr int32_t uncalibratedDelayUnits = 172;
-
-// Passes of busyWait per microsecond (with a margin); set by calibrateDelay.
-inline int32_t DelayUnits = uncalibratedDelayUnits;
 
 // The count of passes calibrateDelay times.
 inline constexpr int32_t calibrationPasses = 80000000;
@@ -110,17 +107,23 @@ using WaitFunction = void (*)(int32_t micros);
 // Installs `wait` for delayMicros (null: calibratedWait again); returns the one it replaces.
 WaitFunction setWaitFunction(WaitFunction wait);
 
-// DelayUnits for `passes` passes of busyWait that took elapsedMillis: passes per microsecond,
+// Link.delayUnits for `passes` passes of busyWait that took elapsedMillis: passes per microsecond,
 // truncated, times 1.36, truncated; never below 1. Requires elapsedMillis > 0.
 [[nodiscard]] int32_t delayUnitsFor(int64_t elapsedMillis, int64_t passes);
 
-// Times busyWait, sets DelayUnits and prints "Delay parameter for 1 usec is %d\n".
+// Times busyWait, sets Link.delayUnits and prints "Delay parameter for 1 usec is %d\n".
 void calibrateDelay();
 
 // ---- Adapter and target -------------------------------------------------------------------
 
-// 1 while the target is released, 0 while it is held in programming mode.
-inline int32_t targetReleased = 0;
+// The link layer's part of the process state.
+struct LinkState {
+    // Passes of busyWait per microsecond (with a margin); set by calibrateDelay.
+    int32_t delayUnits = uncalibratedDelayUnits;
+    // 1 while the target is released, 0 while it is held in programming mode.
+    int32_t targetReleased = 0;
+};
+inline LinkState Link;
 
 // 1 when the programmer in use (link/programmer.h) is there, else 0.
 [[nodiscard]] int adapterPresent();

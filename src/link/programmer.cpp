@@ -83,13 +83,13 @@ int adapterPresent() {
 
 uint8_t enterProgrammingMode() {
     const uint8_t echo = programmer().enterProgrammingMode();
-    targetReleased = 0;
+    Link.targetReleased = 0;
     return echo;
 }
 
 void releaseTarget() {
     programmer().release();
-    targetReleased = 1;
+    Link.targetReleased = 1;
 }
 
 } // namespace quillon

@@ -56,13 +56,13 @@ void calibratedWait(int32_t micros) {
     }
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + std::chrono::microseconds(micros);
-    // 64-bit product: a fast machine's DelayUnits times a long wait would overflow 32 bits.
-    busyWaitPasses(static_cast<int64_t>(micros) * DelayUnits);
-    // DelayUnits comes from one measurement at start-up. When the loop ran slower then than it
+    // 64-bit product: a fast machine's Link.delayUnits times a long wait would overflow 32 bits.
+    busyWaitPasses(static_cast<int64_t>(micros) * Link.delayUnits);
+    // Link.delayUnits comes from one measurement at start-up. When the loop ran slower then than it
     // does now (another program shared the processor core), the count falls short; the clock
     // then tops the wait up, so that no wait is ever shorter than asked.
     while (Clock::now() < until) {
-        busyWait(DelayUnits);
+        busyWait(Link.delayUnits);
     }
 }
 
@@ -89,8 +89,8 @@ void calibrateDelay() {
         elapsed = platform::clockMillis() - t0;
     }
     elapsed = std::max<int64_t>(elapsed, 1);
-    DelayUnits = delayUnitsFor(elapsed, passes);
-    std::printf("Delay parameter for 1 usec is %d\n", DelayUnits);
+    Link.delayUnits = delayUnitsFor(elapsed, passes);
+    std::printf("Delay parameter for 1 usec is %d\n", Link.delayUnits);
 }
 
 } // namespace quillon

@@ -5,9 +5,16 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace quillon::platform {
+
+// A stream of the C library that is closed when it is let go: reset, reassigned or destroyed.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 
 enum class PathKind {
     missing,     // nothing of that name (yet): a new file may be made

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Writing the EEPROM from ImageBuffer.
+// Writing the EEPROM from the image.
 #include <algorithm>
 #include <span>
 
@@ -10,11 +10,11 @@
 
 namespace quillon {
 
-int32_t programEeprom(int32_t /*device*/, int32_t length) {
+int32_t programEeprom(Programmer& programmer, const MemoryImage& image, int32_t length) {
     const int32_t end = std::clamp(length, 0, imageBufferBytes);
     progress::start("Programming EEPROM", end);
-    programmer().writeEeprom(std::span(ImageBuffer).first(static_cast<std::size_t>(end)),
-                             [](int32_t done) { progress::advance(done); });
+    programmer.writeEeprom(std::span(image).first(static_cast<std::size_t>(end)),
+                           [](int32_t done) { progress::advance(done); });
     progress::finish();
     return length;
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Programming the flash page by page from ImageBuffer.
+// Programming the flash page by page from the image.
 #include <algorithm>
 #include <span>
 
@@ -11,18 +11,15 @@
 
 namespace quillon {
 
-int32_t programFlash(int32_t device, int32_t length) {
-    if (device < 0 || device >= deviceCount) {
-        return 0;
-    }
-    const int32_t pageWords = DeviceTable[static_cast<std::size_t>(device)].pageWords;
-    // Words are loaded whole, so the last word of an odd length takes ImageBuffer[length] as
+int32_t programFlash(Programmer& programmer, const DeviceRecord& device, const MemoryImage& image,
+                     int32_t length) {
+    // Words are loaded whole, so the last word of an odd length takes image[length] as
     // its high byte; the end keeps that byte inside the buffer.
     const int32_t end = std::min(length, imageBufferBytes - 1);
     const auto wholeWords = static_cast<std::size_t>(std::max(end, 0) + 1) / 2 * 2;
     progress::start("Programming flash", end);
-    programmer().writeFlash(std::span(ImageBuffer).first(wholeWords), pageWords,
-                            [](int32_t done) { progress::advance(done); });
+    programmer.writeFlash(std::span(image).first(wholeWords), device.pageWords,
+                          [](int32_t done) { progress::advance(done); });
     progress::finish();
     return length;
 }

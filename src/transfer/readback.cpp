@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Copying the target's flash and EEPROM into ReadBackBuffer.
+// Copying the target's flash and EEPROM into a buffer.
 #include <algorithm>
 #include <cstdio>
 #include <span>
@@ -13,28 +13,30 @@ namespace quillon {
 
 namespace {
 
-void readInto(Memory memory, const char* title, int32_t end, std::size_t count) {
+void readInto(Programmer& programmer, Memory memory, MemoryImage& into, const char* title,
+              int32_t end, std::size_t count) {
+    into.fill(0);
     progress::start(title, end);
-    programmer().read(memory, std::span(ReadBackBuffer).first(count),
-                      [](int32_t done) { progress::advance(done); });
+    programmer.read(memory, std::span(into).first(count),
+                    [](int32_t done) { progress::advance(done); });
     progress::finish();
 }
 
 } // namespace
 
-void readBackFlash(int32_t /*device*/, int32_t length) {
-    fillReadBackBuffer(0);
+void readBackFlash(Programmer& programmer, MemoryImage& into, int32_t length) {
     std::printf("Read %d target flash bytes\n", length);
     // Whole words: an odd length reads its last word's high byte too.
     const int32_t end = std::clamp(length, 0, imageBufferBytes);
-    readInto(Memory::flash, "Reading flash", end, static_cast<std::size_t>(end + 1) / 2 * 2);
+    readInto(programmer, Memory::flash, into, "Reading flash", end,
+             static_cast<std::size_t>(end + 1) / 2 * 2);
 }
 
-void readBackEeprom(int32_t /*device*/, int32_t length) {
-    fillReadBackBuffer(0);
+void readBackEeprom(Programmer& programmer, MemoryImage& into, int32_t length) {
     std::printf("Read %d target EEPROM bytes\n", length);
     const int32_t end = std::clamp(length, 0, imageBufferBytes);
-    readInto(Memory::eeprom, "Reading EEPROM", end, static_cast<std::size_t>(end));
+    readInto(programmer, Memory::eeprom, into, "Reading EEPROM", end,
+             static_cast<std::size_t>(end));
 }
 
 } // namespace quillon

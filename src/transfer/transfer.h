@@ -6,26 +6,27 @@
 #include <string_view>
 
 #include "device/device.h"
+#include "image/image.h"
+#include "link/programmer.h"
 
 namespace quillon {
 
-// Reads the flash into ReadBackBuffer through the programmer in use, in whole words (word w's
-// low byte at 2w, high byte at 2w + 1), after clearing the buffer; an odd length also reads the
-// last word's high byte. Prints
-// "Read %d target flash bytes\n". device is accepted and not used.
-void readBackFlash(int32_t device, int32_t length);
-// Reads the first length EEPROM bytes into ReadBackBuffer after clearing it. Prints "Read %d
-// target EEPROM bytes\n".
-void readBackEeprom(int32_t device, int32_t length);
+// Reads the flash into `into` through `programmer`, in whole words (word w's low byte at 2w, high
+// byte at 2w + 1), after clearing the buffer; an odd length also reads the last word's high
+// byte. Prints "Read %d target flash bytes\n".
+void readBackFlash(Programmer& programmer, MemoryImage& into, int32_t length);
+// Reads the first length EEPROM bytes into `into` after clearing it. Prints "Read %d target
+// EEPROM bytes\n".
+void readBackEeprom(Programmer& programmer, MemoryImage& into, int32_t length);
 
-// Programs the first length bytes of ImageBuffer into flash through the programmer in use, page
-// by page with the page size of DeviceTable[device], from address 0; an odd length also loads
-// ImageBuffer[length] as the last high byte. Returns length (0 for a device that
-// names no row, when nothing is sent).
-[[nodiscard]] int32_t programFlash(int32_t device, int32_t length);
-// Writes the first length bytes of ImageBuffer into EEPROM through the programmer in use.
-// Returns length.
-[[nodiscard]] int32_t programEeprom(int32_t device, int32_t length);
+// Programs the first length bytes of image into flash through `programmer`, page by page with
+// the device's page size, from address 0; an odd length also loads image[length] as the last
+// high byte. Returns length.
+[[nodiscard]] int32_t programFlash(Programmer& programmer, const DeviceRecord& device,
+                                   const MemoryImage& image, int32_t length);
+// Writes the first length bytes of image into EEPROM through `programmer`. Returns length.
+[[nodiscard]] int32_t programEeprom(Programmer& programmer, const MemoryImage& image,
+                                    int32_t length);
 
 // The current device's row, or null after printing that the target was not recognised and
 // that `command` did nothing.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "commands/state.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 
@@ -36,8 +37,9 @@ void check(bool good, const char* what) {
 
 bool guardsIntact() {
     for (std::size_t i = 0; i < guardBytes; ++i) {
-        if (q::ReadBackBuffer[i] != guardByte(i) ||
-            q::ReadBackBuffer[q::ReadBackBuffer.size() - 1 - i] != guardByte(i)) {
+        if (q::Process.buffers.readBack[i] != guardByte(i) ||
+            q::Process.buffers.readBack[q::Process.buffers.readBack.size() - 1 - i] !=
+                guardByte(i)) {
             return false;
         }
     }
@@ -47,8 +49,8 @@ bool guardsIntact() {
 // True when every byte of ImageBuffer from `from` on is `fill`: each byte equals the next, and
 // the first of them is the fill byte.
 bool fillFrom(std::size_t from, uint8_t fill) {
-    const std::size_t n = q::ImageBuffer.size() - from;
-    const uint8_t* bytes = q::ImageBuffer.data() + from;
+    const std::size_t n = q::Process.buffers.image.size() - from;
+    const uint8_t* bytes = q::Process.buffers.image.data() + from;
     return n == 0 || (bytes[0] == fill && std::memcmp(bytes, bytes + 1, n - 1) == 0);
 }
 
@@ -56,7 +58,7 @@ bool fillFrom(std::size_t from, uint8_t fill) {
 uint64_t imageHash(int32_t length) {
     uint64_t hash = 1469598103934665603ULL;
     for (int32_t i = 0; i < length; ++i) {
-        hash = (hash ^ q::ImageBuffer[static_cast<std::size_t>(i)]) * 1099511628211ULL;
+        hash = (hash ^ q::Process.buffers.image[static_cast<std::size_t>(i)]) * 1099511628211ULL;
     }
     return hash;
 }
@@ -72,8 +74,8 @@ bool sameVerdict(const q::HexLoad& a, const q::HexLoad& b) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     for (std::size_t i = 0; i < guardBytes; ++i) {
-        q::ReadBackBuffer[i] = guardByte(i);
-        q::ReadBackBuffer[q::ReadBackBuffer.size() - 1 - i] = guardByte(i);
+        q::Process.buffers.readBack[i] = guardByte(i);
+        q::Process.buffers.readBack[q::Process.buffers.readBack.size() - 1 - i] = guardByte(i);
     }
     return 0;
 }
@@ -87,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // The program's reader: a stream, read a block at a time.
     std::FILE* stream = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "r");
     check(stream != nullptr, "fmemopen failed");
-    const q::HexLoad load = q::readHexStream(stream, fill);
+    const q::HexLoad load = q::readHexStream(stream, fill, q::Process.buffers.image);
     std::fclose(stream);
 
     check(guardsIntact(), "the reader wrote into ReadBackBuffer");
@@ -119,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     const uint64_t hash = imageHash(load.loadLength);
 
-    const q::HexLoad again = q::readHexText(text, fill);
+    const q::HexLoad again = q::readHexText(text, fill, q::Process.buffers.image);
     check(sameVerdict(load, again) && imageHash(again.loadLength) == hash,
           "the in-memory reader differs from the stream reader");
     check(load.status != q::HexLoadStatus::loaded ||

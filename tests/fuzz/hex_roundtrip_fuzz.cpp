@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "commands/state.h"
 #include "image/hex_reader.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
@@ -96,15 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t length = static_cast<int32_t>(raw & 0x3FF) - 8;
     const auto filled = static_cast<std::size_t>(std::clamp(length + 16, 0, q::imageBufferBytes));
     for (std::size_t i = 0; i < filled; ++i) {
-        q::ReadBackBuffer[i] = data[4 + i % (size - 4)];
+        q::Process.buffers.readBack[i] = data[4 + i % (size - 4)];
     }
-    check(q::writeHexFile(path.string(), length, records) == q::hexFileWritten,
+    check(q::writeHexFile(path.string(), q::Process.buffers.readBack, length, records) ==
+              q::hexFileWritten,
           "the file was not written");
     // Read back as the program reads a download file, from the stream of the file.
     const auto fill = static_cast<uint8_t>(data[0] ^ 0x5A);
     std::FILE* stream = std::fopen(path.c_str(), "r");
     check(stream != nullptr, "the file can't be opened");
-    const q::HexLoad load = q::readHexStream(stream, fill);
+    const q::HexLoad load = q::readHexStream(stream, fill, q::Process.buffers.image);
     std::rewind(stream);
     std::string text(static_cast<std::size_t>(std::max(length, 0)) * 3 + 128, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), stream));
@@ -116,11 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check(load.status == status && load.loadLength == expected,
           "read back with load length " + std::to_string(load.loadLength) + ", written " +
               std::to_string(expected));
-    auto* const end = q::ImageBuffer.begin() + expected;
-    check(std::equal(q::ImageBuffer.begin(), end, q::ReadBackBuffer.begin()),
+    auto* const end = q::Process.buffers.image.begin() + expected;
+    check(std::equal(q::Process.buffers.image.begin(), end, q::Process.buffers.readBack.begin()),
           "the bytes read back differ from those written");
     // Every byte from the end on equals the next, and the first of them is the fill byte.
-    const auto rest = static_cast<std::size_t>(q::ImageBuffer.end() - end);
+    const auto rest = static_cast<std::size_t>(q::Process.buffers.image.end() - end);
     check(rest == 0 || (*end == fill && std::memcmp(end, end + 1, rest - 1) == 0),
           "bytes beyond the written length aren't the fill byte");
     return 0;

@@ -72,7 +72,10 @@ std::string captured(Fn fn) {
 
 // A seed HEX file of `length` bytes from ReadBackBuffer, by the program's own writer.
 void writeSeed(const char* name, int32_t length) {
-    (void)captured([&] { (void)q::writeHexFile(name, length, q::AddressRecordType::linear); });
+    (void)captured([&] {
+        (void)q::writeHexFile(name, q::Process.buffers.readBack, length,
+                              q::AddressRecordType::linear);
+    });
 }
 
 q::sim::Config boardConfig(const uint8_t* header) {
@@ -106,8 +109,8 @@ void checkVerdict(const std::string& word, const std::string& out, q::sim::Board
         std::find_if(memory.rbegin(), memory.rend(), [](uint8_t b) { return b != 0xFF; });
     const auto covered = static_cast<std::ptrdiff_t>(
         flash ? std::max(length, static_cast<long>(memory.rend() - lastData)) : length);
-    check(covered <= std::ssize(memory) &&
-              std::equal(memory.begin(), memory.begin() + covered, q::ImageBuffer.begin()),
+    check(covered <= std::ssize(memory) && std::equal(memory.begin(), memory.begin() + covered,
+                                                      q::Process.buffers.image.begin()),
           "\"Target matches\" but the chip doesn't hold the image", word, out);
 }
 
@@ -133,12 +136,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const fs::path data = QUILLON_TEST_DATA;
     fs::copy_file(data / "avr/blink16.hex", "blink.hex");
     fs::copy_file(data / "avr/blink16_eeprom.hex", "eeprom.hex");
-    for (std::size_t i = 0; i < q::ReadBackBuffer.size(); ++i) {
-        q::ReadBackBuffer[i] = static_cast<uint8_t>(i * 13 + 1);
+    for (std::size_t i = 0; i < q::Process.buffers.readBack.size(); ++i) {
+        q::Process.buffers.readBack[i] = static_cast<uint8_t>(i * 13 + 1);
     }
     writeSeed("big.hex", 8192 + 100);
     writeSeed("odd.hex", 5);
-    q::ReadBackBuffer.fill(0xFF);
+    q::Process.buffers.readBack.fill(0xFF);
     writeSeed("ff.hex", 100);
     std::ofstream("empty.hex").close();
     std::ofstream("prog.bin") << std::string("\x0c\x94\x2a\x00\x0c\x94:10000000", 15);
@@ -167,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             continue;
         }
         const std::string out = captured([&] { (void)q::interpretCommand(word); });
-        check(q::targetReleased == 1 && q::CommandSettings.downloadFile == nullptr,
+        check(q::Link.targetReleased == 1 && q::Process.settings.downloadFile == nullptr,
               "the target was left held or a download stream open", word, out);
         if (word.size() >= 2 && (word[0] == 'd' || word[0] == 'D')) {
             checkVerdict(word, out, port.board());

@@ -6,6 +6,7 @@
 #include <set>
 #include <tuple>
 
+#include "commands/state.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
 #include "session.h"
@@ -24,10 +25,11 @@ std::string hexFile(const std::string& name, std::size_t length, std::string& by
         value = value * 1103515245U + 12345U;
         byte = static_cast<char>(value >> 16);
     }
-    std::copy(bytes.begin(), bytes.end(), q::ReadBackBuffer.begin());
+    std::copy(bytes.begin(), bytes.end(), q::Process.buffers.readBack.begin());
     std::string path = q::testing::scratchFile(name, "");
     (void)q::testing::printed([&] {
-        (void)q::writeHexFile(path, static_cast<int32_t>(length), q::AddressRecordType::linear);
+        (void)q::writeHexFile(path, q::Process.buffers.readBack, static_cast<int32_t>(length),
+                              q::AddressRecordType::linear);
     });
     return path;
 }

@@ -40,7 +40,7 @@ std::string threePagesAndABit() {
 }
 
 bool released(Session& s) {
-    return q::targetReleased == 1 && !s.port.board().programmingEnabled();
+    return q::Link.targetReleased == 1 && !s.port.board().programmingEnabled();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "session.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 // Both reset lines high, both halves of the line buffer off, and the part out of programming.
 bool released(Session& s) {
-    return q::targetReleased == 1 && (0xCC & s.port.board().in(q::dataPort)) == 0xCC &&
+    return q::Link.targetReleased == 1 && (0xCC & s.port.board().in(q::dataPort)) == 0xCC &&
            !s.port.board().programmingEnabled();
 }
 
@@ -108,13 +109,13 @@ TEST(Commands, TheFirstRowInTableOrderRunsWithoutRegardToCaseAndSettingsLastAsLo
     for (const auto& [word, out, reaches] : words) {
         expectRun(s, word, out, reaches);
     }
-    EXPECT_EQ(q::CommandSettings.addressRecordType, q::AddressRecordType::segment);
-    EXPECT_EQ(q::CommandSettings.mismatchFileName, "");
+    EXPECT_EQ(q::Process.settings.addressRecordType, q::AddressRecordType::segment);
+    EXPECT_EQ(q::Process.settings.mismatchFileName, "");
     std::istringstream silent("V t2 T4 q lf/dev/null p pf pf4 n t t3 g -h");
     for (std::string word; silent >> word;) {
         expectRun(s, word, "", false);
     }
-    EXPECT_EQ(q::CommandSettings.addressRecordType, q::AddressRecordType::linear);
+    EXPECT_EQ(q::Process.settings.addressRecordType, q::AddressRecordType::linear);
     std::ifstream file(up);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
               ":10000000ffffffffffffffffffffffffffffffff00\n:0100100000ef\n:00000001FF\n");

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "commands/state.h"
 #include "image/hex_reader.h"
 #include "image/image.h"
 
@@ -25,15 +26,15 @@ std::string threes(int n) {
 using Reader = q::HexLoad (*)(const std::string& text, uint8_t fill);
 
 q::HexLoad fromText(const std::string& text, uint8_t fill) {
-    return q::readHexText(text, fill);
+    return q::readHexText(text, fill, q::Process.buffers.image);
 }
 
 q::HexLoad fromStream(const std::string& text, uint8_t fill) {
     std::string copy = text; // fmemopen of an empty buffer fails: keep one byte of room
     copy.push_back('\0');
     std::FILE* stream = fmemopen(copy.data(), text.size() + (text.empty() ? 1 : 0), "r");
-    const q::HexLoad load =
-        text.empty() ? q::readHexText("", fill) : q::readHexStream(stream, fill);
+    const q::HexLoad load = text.empty() ? q::readHexText("", fill, q::Process.buffers.image)
+                                         : q::readHexStream(stream, fill, q::Process.buffers.image);
     std::fclose(stream);
     return load;
 }
@@ -64,13 +65,14 @@ TEST_P(HexReader, LoadsSoundFilesWithEveryLeniencyThatLosesNothing) {
         {":00FFFF0002\n:0100000009F6\n", 1, 0, {9, F}},
     };
     for (const auto& [text, loadLength, at, bytes] : cases) {
-        q::fillImageBuffer(0x5A); // anything the reader doesn't overwrite shows
+        q::Process.buffers.image.fill(0x5A); // anything the reader doesn't overwrite shows
         const q::HexLoad load = GetParam()(text, F);
         EXPECT_EQ(std::tie(load.status, load.loadLength),
                   std::make_tuple(q::HexLoadStatus::loaded, loadLength))
             << text;
-        EXPECT_EQ(std::vector<int>(q::ImageBuffer.begin() + at,
-                                   q::ImageBuffer.begin() + at + static_cast<int>(bytes.size())),
+        EXPECT_EQ(std::vector<int>(q::Process.buffers.image.begin() + at,
+                                   q::Process.buffers.image.begin() + at +
+                                       static_cast<int>(bytes.size())),
                   bytes)
             << text;
     }
@@ -124,8 +126,8 @@ TEST_P(HexReader, RefusesRecordsOutsideTheImage) {
         EXPECT_EQ(std::tie(load.status, load.outsideAddress),
                   std::make_tuple(q::HexLoadStatus::outsideImage, address))
             << text;
-        EXPECT_EQ(q::ImageBuffer[0], 0x42);
-        EXPECT_EQ(q::ImageBuffer[q::imageBufferBytes - 1], 0xFF);
+        EXPECT_EQ(q::Process.buffers.image[0], 0x42);
+        EXPECT_EQ(q::Process.buffers.image[q::imageBufferBytes - 1], 0xFF);
     }
 }
 

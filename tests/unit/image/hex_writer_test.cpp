@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "commands/state.h"
 #include "image/hex_writer.h"
 #include "image/image.h"
 
@@ -29,15 +30,16 @@ TEST(HexWriter, WritesAnAddressRecordAfterEvery64KiB) {
          fff0 + "cc35\n:020000040002f8\n:01000000dd22\n:00000001FF\n"},
         {0x20001, q::AddressRecordType::segment, 8196,
          fff0 + "cc35\n:020000022000dc\n:01000000dd22\n:00000001FF\n"}};
-    q::ReadBackBuffer.fill(0);
-    q::ReadBackBuffer[0] = 0x01;
-    q::ReadBackBuffer[0xFFFF] = 0xAA;
-    q::ReadBackBuffer[0x10000] = 0xBB;
-    q::ReadBackBuffer[0x1FFFF] = 0xCC;
-    q::ReadBackBuffer[0x20000] = 0xDD;
+    q::Process.buffers.readBack.fill(0);
+    q::Process.buffers.readBack[0] = 0x01;
+    q::Process.buffers.readBack[0xFFFF] = 0xAA;
+    q::Process.buffers.readBack[0x10000] = 0xBB;
+    q::Process.buffers.readBack[0x1FFFF] = 0xCC;
+    q::Process.buffers.readBack[0x20000] = 0xDD;
     const std::string path = ::testing::TempDir() + "quillon-" + std::to_string(getpid()) + ".hex";
     for (const auto& [length, type, lines, tail] : cases) {
-        EXPECT_EQ(q::writeHexFile(path, length, type), q::hexFileWritten);
+        EXPECT_EQ(q::writeHexFile(path, q::Process.buffers.readBack, length, type),
+                  q::hexFileWritten);
         std::ifstream file(path);
         const std::string text{std::istreambuf_iterator<char>(file), {}};
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), lines) << length;

@@ -11,13 +11,13 @@ namespace quillon {
 
 // "gc": reads and shows the calibration byte.
 void getCalibrationByte(std::string_view ignored);
-// "i": reads the signature, sets currentDevice and shows the device.
+// "i": reads the signature, sets Target.currentDevice and shows the device.
 void identifyTarget(std::string_view ignored);
 // "s": the status report.
 void showStatus(std::string_view ignored);
 
 // Prints the processor, lock byte, signature, fuses and calibration byte. Returns the row of the
-// device it found, or -1; currentDevice is not changed.
+// device it found, or -1; Target.currentDevice is not changed.
 int32_t statusReport();
 
 } // namespace quillon

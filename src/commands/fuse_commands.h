@@ -23,10 +23,9 @@ void programFuseByte1(std::string_view value);
 void programFuseByte2(std::string_view value);
 void programFuseByte3(std::string_view value);
 
-// Reads "low,high,extended" into FuseTriple's low, high and extended cell, each field read whole
-// as a hexadecimal value (low eight bits kept). A field without a number leaves its cell as it
-// was.
-// True when the text has three fields and each holds a number.
+// Reads "low,high,extended" into the low, high and extended cell of Target.fuses, each field read
+// whole as a hexadecimal value (low eight bits kept). A field without a number leaves its cell as
+// it was. True when the text has three fields and each holds a number.
 [[nodiscard]] bool parseFuseTriple(std::string_view text);
 
 } // namespace quillon

@@ -9,9 +9,6 @@
 
 namespace quillon {
 
-// "pl" entries since the last one that wrote: 0 or 1 between commands.
-inline int32_t lockEntryCount = 0;
-
 // "gl": reads and shows the lock byte.
 void getLockByte(std::string_view ignored);
 // "pl": every second entry writes its hexadecimal argument as the lock byte.

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The download commands: "df" loads an Intel HEX file, erases the chip, programs the flash and
 // verifies it; "de" does the same for the EEPROM, without erasing.
-#include "transfer/download_commands.h"
+#include "commands/download_commands.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "commands/load_command.h"
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/instructions.h"
 #include "image/image.h"
-#include "image/load_command.h"
 #include "link/link.h"
 #include "link/programmer.h"
 #include "transfer/transfer.h"
@@ -22,7 +23,7 @@ namespace quillon {
 namespace {
 
 void printVerdict(int32_t comparison) {
-    const char* name = CommandSettings.downloadFileName.c_str();
+    const char* name = Process.settings.downloadFileName.c_str();
     if (comparison == buffersMatch) {
         std::printf("Target matches %s\n", name);
     } else {
@@ -55,12 +56,12 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
     std::printf("Erase chip\n");
     delayMicros(chipEraseMicros);
     std::printf("Programming\n");
-    const int32_t written = programFlash(currentDevice, *length);
+    const int32_t written = programFlash(programmer(), device, Process.buffers.image, *length);
     std::printf("%d bytes written to target\n", written);
 
-    if (CommandSettings.verifyMode == VerifyMode::verify) {
+    if (Process.settings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
-        readBackFlash(currentDevice, device.flashBytes);
+        readBackFlash(programmer(), Process.buffers.readBack, device.flashBytes);
         if (!targetStillAnswers()) {
             printVerdict(buffersDiffer);
             return;
@@ -68,8 +69,8 @@ void flashDownload(const DeviceRecord& device, std::string_view fileName) {
         // Up to the image's end at least: pages that failed to program read back erased and
         // would otherwise fall outside the comparison.
         const int32_t compared =
-            std::max(trimTrailingErased(BufferSelector::readBack, device.flashBytes), *length);
-        printVerdict(compareBuffers(compared));
+            std::max(trimTrailingErased(Process.buffers.readBack, device.flashBytes), *length);
+        printVerdict(compareBuffers(Process.buffers, compared));
     }
 }
 
@@ -83,26 +84,26 @@ void eepromDownload(const DeviceRecord& device, std::string_view fileName) {
         return;
     }
     std::printf("Programming\n");
-    const int32_t written = programEeprom(currentDevice, *length);
+    const int32_t written = programEeprom(programmer(), Process.buffers.image, *length);
     std::printf("Bytes written to target %d\n", written);
 
-    if (CommandSettings.verifyMode == VerifyMode::verify) {
+    if (Process.settings.verifyMode == VerifyMode::verify) {
         std::printf("Read back target to verify\n");
-        readBackEeprom(currentDevice, device.eepromBytes);
+        readBackEeprom(programmer(), Process.buffers.readBack, device.eepromBytes);
         if (!targetStillAnswers()) {
             printVerdict(buffersDiffer);
             return;
         }
         // The EEPROM isn't erased, so bytes beyond the image keep older data: only the
         // image's own bytes are compared.
-        printVerdict(compareBuffers(*length));
+        printVerdict(compareBuffers(Process.buffers, *length));
     }
 }
 
 } // namespace
 
 void downloadFlash(std::string_view fileName) {
-    CommandSettings.downloadFileName.assign(fileName);
+    Process.settings.downloadFileName.assign(fileName);
     if (const DeviceRecord* device = recognisedTarget("flash download")) {
         flashDownload(*device, fileName);
     }
@@ -110,7 +111,7 @@ void downloadFlash(std::string_view fileName) {
 }
 
 void downloadEeprom(std::string_view fileName) {
-    CommandSettings.downloadFileName.assign(fileName);
+    Process.settings.downloadFileName.assign(fileName);
     const DeviceRecord* device = recognisedTarget("EEPROM download");
     if (device != nullptr && lockBitsAllow(MemoryAccess::write, "nothing written to its EEPROM")) {
         eepromDownload(*device, fileName);

@@ -2,9 +2,9 @@
 // The calibration, identification and status commands: "gc", "i", "s".
 #include <cstdio>
 
+#include "commands/status_commands.h"
 #include "device/device.h"
 #include "device/instructions.h"
-#include "device/status_commands.h"
 
 namespace quillon {
 
@@ -33,10 +33,10 @@ void getCalibrationByte(std::string_view) {
 
 void identifyTarget(std::string_view) {
     readSignature();
-    currentDevice = identifyDevice();
-    std::printf("Signature bytes: %x %x %x  ", shown(targetSignature[0]), shown(targetSignature[1]),
-                shown(targetSignature[2]));
-    printProcessor(currentDevice);
+    Target.currentDevice = identifyDevice();
+    std::printf("Signature bytes: %x %x %x  ", shown(Target.signature[0]),
+                shown(Target.signature[1]), shown(Target.signature[2]));
+    printProcessor(Target.currentDevice);
 }
 
 void showStatus(std::string_view) {
@@ -57,10 +57,10 @@ int32_t statusReport() {
     } else {
         std::printf("\n");
     }
-    std::printf(" Signature = %x %x %x\n", shown(targetSignature[0]), shown(targetSignature[1]),
-                shown(targetSignature[2]));
-    std::printf(" Fuse bytes = %x %x %x\n", shown(FuseTriple.extended), shown(FuseTriple.high),
-                shown(FuseTriple.low));
+    std::printf(" Signature = %x %x %x\n", shown(Target.signature[0]), shown(Target.signature[1]),
+                shown(Target.signature[2]));
+    std::printf(" Fuse bytes = %x %x %x\n", shown(Target.fuses.extended), shown(Target.fuses.high),
+                shown(Target.fuses.low));
     std::printf(" Calibration byte =  %x\n", shown(calibration));
     return row;
 }

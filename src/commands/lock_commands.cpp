@@ -2,9 +2,10 @@
 // The lock byte commands "gl" and "pl".
 #include <cstdio>
 
+#include "commands/lock_commands.h"
+#include "commands/state.h"
 #include "device/device.h"
 #include "device/instructions.h"
-#include "device/lock_commands.h"
 #include "image/hex_value.h"
 #include "link/link.h"
 
@@ -17,10 +18,10 @@ void getLockByte(std::string_view) {
 
 void programLockByte(std::string_view value) {
     // Locking can shut the programmer out of the chip, so only every second entry acts.
-    if (++lockEntryCount != 2) {
+    if (++Process.lockEntryCount != 2) {
         return;
     }
-    lockEntryCount = 0;
+    Process.lockEntryCount = 0;
     if (currentDeviceRecord() == nullptr) {
         // Lock bits written blind could shut the programmer out of a chip it can't even read.
         std::printf("Lock byte not written: target not recognised - check the cable and the "

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "commands/fuse_commands.h"
 #include "device/device.h"
-#include "device/fuse_commands.h"
 #include "device/instructions.h"
 #include "image/hex_value.h"
 #include "link/link.h"
@@ -22,7 +22,7 @@ unsigned shown(uint8_t value) {
 }
 
 // A fuse as its commands write it: its number in the messages, its instructions, its cell of
-// FuseTriple and the bits of it that a serial write can change (in the device row).
+// Target.fuses and the bits of it that a serial write can change (in the device row).
 struct Fuse {
     int number;
     void (*write)(uint8_t);
@@ -143,7 +143,7 @@ void programFuseByte(const Fuse& target, std::string_view value) {
         printMissingFuse(target, "not written");
         return;
     }
-    uint8_t& cell = FuseTriple.*(target.cell);
+    uint8_t& cell = Target.fuses.*(target.cell);
     cell = *fuse;
     const FuseWrite written = writeFuse(target, cell);
     std::printf("Write fuse byte %d: %x\n", n, shown(cell));
@@ -154,23 +154,23 @@ void programFuseByte(const Fuse& target, std::string_view value) {
 
 void getFuseByte1(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 1: %x\n", shown(FuseTriple.low));
+    std::printf("Fuse byte 1: %x\n", shown(Target.fuses.low));
 }
 
 void getFuseByte2(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 2: %x\n", shown(FuseTriple.high));
+    std::printf("Fuse byte 2: %x\n", shown(Target.fuses.high));
 }
 
 void getFuseByte3(std::string_view) {
     readFuses();
-    std::printf("Fuse byte 3: %x\n", shown(FuseTriple.extended));
+    std::printf("Fuse byte 3: %x\n", shown(Target.fuses.extended));
 }
 
 void getFuseBytes(std::string_view) {
     readFuses();
-    std::printf("Fuse bytes: %x %x %x\n", shown(FuseTriple.extended), shown(FuseTriple.high),
-                shown(FuseTriple.low));
+    std::printf("Fuse bytes: %x %x %x\n", shown(Target.fuses.extended), shown(Target.fuses.high),
+                shown(Target.fuses.low));
 }
 
 void programDefaultFuses(std::string_view) {
@@ -196,7 +196,7 @@ bool parseFuseTriple(std::string_view text) {
         const std::size_t comma = !last ? text.find(',') : std::string_view::npos;
         const std::string_view field = text.substr(0, comma);
         if (const std::optional<uint8_t> value = readHexByte(field)) {
-            FuseTriple.*(fuse->cell) = *value;
+            Target.fuses.*(fuse->cell) = *value;
         } else {
             complete = false;
         }
@@ -219,11 +219,11 @@ void programAllFuses(std::string_view values) {
                     "separated by commas, as in pfae1,99,fd\n");
         return;
     }
-    const std::array writes{writeIfPresent(lowFuse, FuseTriple.low),
-                            writeIfPresent(highFuse, FuseTriple.high),
-                            writeIfPresent(extendedFuse, FuseTriple.extended)};
-    std::printf("Write fuse bytes: %x %x %x\n", shown(FuseTriple.low), shown(FuseTriple.high),
-                shown(FuseTriple.extended));
+    const std::array writes{writeIfPresent(lowFuse, Target.fuses.low),
+                            writeIfPresent(highFuse, Target.fuses.high),
+                            writeIfPresent(extendedFuse, Target.fuses.extended)};
+    std::printf("Write fuse bytes: %x %x %x\n", shown(Target.fuses.low), shown(Target.fuses.high),
+                shown(Target.fuses.extended));
     if (!partHas(extendedFuse)) {
         printMissingFuse(extendedFuse, "not sent");
     }

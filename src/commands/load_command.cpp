@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Loading the download file: opening it, reading and checking it whole into ImageBuffer and saying
+// Loading the download file: opening it, reading and checking it whole into the image and saying
 // why a file was not loaded; and "ld", which does only that.
-#include "image/load_command.h"
+#include "commands/load_command.h"
 
 #include <array>
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/settings.h"
+#include "commands/state.h"
 #include "image/image.h"
 #include "platform/files.h"
 
@@ -54,7 +55,7 @@ std::string faultText(const HexLoad& load) {
 }
 
 void printNotLoaded(const HexLoad& load) {
-    const char* name = CommandSettings.downloadFileName.c_str();
+    const char* name = Process.settings.downloadFileName.c_str();
     switch (load.status) {
     case HexLoadStatus::loaded:
         break;
@@ -88,18 +89,18 @@ void printNotLoaded(const HexLoad& load) {
 } // namespace
 
 HexLoad readHexFile() {
-    if (CommandSettings.downloadFile == nullptr) {
+    if (Process.settings.downloadFile == nullptr) {
         return {HexLoadStatus::unreadable};
     }
-    const HexLoad load = readHexStream(CommandSettings.downloadFile, CommandSettings.fillByte);
-    std::fclose(CommandSettings.downloadFile);
-    CommandSettings.downloadFile = nullptr;
+    const HexLoad load = readHexStream(Process.settings.downloadFile.get(),
+                                       Process.settings.fillByte, Process.buffers.image);
+    Process.settings.downloadFile.reset();
     return load;
 }
 
 std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
-    CommandSettings.downloadFileName.assign(fileName);
-    const std::string& name = CommandSettings.downloadFileName;
+    Process.settings.downloadFileName.assign(fileName);
+    const std::string& name = Process.settings.downloadFileName;
     // A FIFO would block the open until some writer came; a device may never end.
     const platform::PathInfo path = platform::inspectPath(name);
     if (path.kind == platform::PathKind::other) {
@@ -108,8 +109,8 @@ std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
                     name.c_str());
         return std::nullopt;
     }
-    CommandSettings.downloadFile = std::fopen(name.c_str(), "r");
-    if (CommandSettings.downloadFile == nullptr) {
+    Process.settings.downloadFile.reset(std::fopen(name.c_str(), "r"));
+    if (Process.settings.downloadFile == nullptr) {
         const int error = errno;
         std::printf("Can't open download file\n");
         std::printf("Reason: %s\n", platform::errorText(error).c_str());
@@ -126,7 +127,7 @@ std::optional<int32_t> loadDownloadFile(std::string_view fileName) {
 void loadImage(std::string_view fileName) {
     (void)loadDownloadFile(fileName); // the load length is neither printed nor kept
     // With verification off the settings stay, so "nv" and "sf" also serve the next load.
-    if (CommandSettings.verifyMode == VerifyMode::verify) {
+    if (Process.settings.verifyMode == VerifyMode::verify) {
         resetSettings();
     }
 }
