@@ -9,7 +9,7 @@
 // points.
 //
 // On Windows the entry points use the __stdcall convention and are exported undecorated
-// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see cmake/windows.cmake);
+// (SetPortBit, not SetPortBit@8: the DLL is linked with --kill-at, see io/CMakeLists.txt);
 // elsewhere they use the platform's C convention.
 #ifndef QUILLON_IO_H
 #define QUILLON_IO_H
@@ -141,6 +141,41 @@ IO_EXPORT const char* IO_CALL ProgrammerError(void);
 
 #ifdef __cplusplus
 }
+
+// ---- The adapter's lines ----------------------------------------------------------------------
+//
+// Which bit of the standard parallel port is which line of the programming adapter (README.md,
+// "Building the adapter"): the program drives these, and every library that plays the adapter
+// (the simulated one, the GPIO one) answers on them.
+namespace quillon {
+
+inline constexpr uint16_t dataPort = 888;   // 0x378: the adapter's output lines
+inline constexpr uint16_t statusPort = 889; // 0x379: its input lines; the port inverts bit 7
+
+// Data-port bits.
+inline constexpr uint8_t loopBackOutA = 0;
+inline constexpr uint8_t loopBackOutB = 1;
+inline constexpr uint8_t enableLow = 2;  // line buffer enable, reset half (low = on)
+inline constexpr uint8_t enableHigh = 3; // line buffer enable, SCK/MOSI/MISO half (low = on)
+inline constexpr uint8_t sckLine = 4;
+inline constexpr uint8_t mosiLine = 5;
+inline constexpr uint8_t resetLine6 = 6; // either reset line low pulls RESET low
+inline constexpr uint8_t resetLine7 = 7;
+// Status-port bits.
+inline constexpr uint8_t loopBackInA = 5; // follows loopBackOutA
+inline constexpr uint8_t misoLine = 6;    // 1 when the target doesn't drive it
+inline constexpr uint8_t loopBackInB = 7; // reads the inverse of loopBackOutB
+// Status bits 0 to 4 have nothing on them and read 1. With nothing plugged in every input
+// floats high, so the status port reads this (bit 7 inverted):
+inline constexpr uint8_t unusedStatusBits = 0x1F;
+inline constexpr uint8_t statusWithNothingPlugged = 0x7F;
+
+// A port bit's mask.
+[[nodiscard]] constexpr uint8_t bitMask(uint8_t bit) {
+    return static_cast<uint8_t>(1U << bit);
+}
+
+} // namespace quillon
 #endif
 
 #endif

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Reading the io libraries' settings: the comma lists of their QUILLON_* variables and the
-// "name = value" lines of the simulator's state files.
+// Reading the io libraries' settings: the comma lists of their QUILLON_* variables (readList)
+// and the "name = value" lines of the simulator's state files.
 #pragma once
 
 #include <charconv>
@@ -9,13 +9,13 @@
 
 namespace quillon::settings {
 
-// The text without the spaces and tabs around it.
+// The text without the spaces, tabs and carriage returns around it.
 [[nodiscard]] inline std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(" \t\r");
     if (first == std::string_view::npos) {
         return {};
     }
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t\r");
     return text.substr(first, last - first + 1);
 }
 
@@ -38,6 +38,24 @@ struct NamedValue {
     return {trimmed(item.substr(0, equals)), equals == std::string_view::npos
                                                  ? std::string_view{}
                                                  : trimmed(item.substr(equals + 1))};
+}
+
+// Reads a comma list of items: calls use(item, name, value) for each item that isn't empty, in
+// order, with the item split as splitItem splits it, and stops at the first call that answers
+// false. Answers false when one did, true when every item was taken.
+template <typename Use>
+[[nodiscard]] bool readList(std::string_view list, Use&& use) {
+    while (!list.empty()) {
+        const std::string_view item = takeItem(list);
+        if (item.empty()) {
+            continue;
+        }
+        const NamedValue split = splitItem(item);
+        if (!use(item, split.name, split.value)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A whole decimal number: false for empty text, any other character or a number too big.

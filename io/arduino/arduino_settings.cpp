@@ -13,27 +13,24 @@ ParsedSettings parseSettings(std::string_view list) {
                 "Arduino: QUILLON_ARDUINO item \"" + std::string(item) + "\" " + std::string(why);
         }
     };
-    while (!list.empty()) {
-        const std::string_view item = settings::takeItem(list);
-        if (item.empty()) {
-            continue;
-        }
-        const auto [name, value] = settings::splitItem(item);
-        if (name == "port" && !value.empty()) {
-            parsed.settings.port = std::string(value);
-        } else if (name == "port") {
-            complain(item, "names no serial port (port=/dev/ttyUSB0, say)");
-        } else if (name == "baud") {
-            uint32_t baud = 0;
-            if (settings::parseNumber(value, baud) && baud > 0) {
-                parsed.settings.baud = baud;
+    (void)settings::readList(
+        list, [&](std::string_view item, std::string_view name, std::string_view value) {
+            if (name == "port" && !value.empty()) {
+                parsed.settings.port = std::string(value);
+            } else if (name == "port") {
+                complain(item, "names no serial port (port=/dev/ttyUSB0, say)");
+            } else if (name == "baud") {
+                uint32_t baud = 0;
+                if (settings::parseNumber(value, baud) && baud > 0) {
+                    parsed.settings.baud = baud;
+                } else {
+                    complain(item, "is not a baud rate; 19200 is used");
+                }
             } else {
-                complain(item, "is not a baud rate; 19200 is used");
+                complain(item, "is not a setting (port=DEVICE, baud=RATE)");
             }
-        } else {
-            complain(item, "is not a setting (port=DEVICE, baud=RATE)");
-        }
-    }
+            return true; // every item is read; the first problem is the one told
+        });
     return parsed;
 }
 

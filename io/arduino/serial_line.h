@@ -45,4 +45,10 @@ struct OpenedLine {
 // The serial ports this machine has, for the message that names a port that isn't there.
 [[nodiscard]] std::string existingSerialPorts();
 
+// The line for the user when `port` isn't there.
+[[nodiscard]] inline std::string noSuchPort(const std::string& port) {
+    return "Arduino: there is no serial port " + port + " (" + existingSerialPorts() +
+           "); name the Arduino's port in QUILLON_ARDUINO=port=...";
+}
+
 } // namespace quillon::arduino

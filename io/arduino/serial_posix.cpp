@@ -102,8 +102,7 @@ std::string openProblem(const std::string& port, int error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return "Arduino: there is no serial port " + port + " (" + existingSerialPorts() +
-               "); name the Arduino's port in QUILLON_ARDUINO=port=...";
+        return noSuchPort(port);
     case EACCES:
     case EPERM:
         return "Arduino: no permission to open " + port +

@@ -85,8 +85,7 @@ std::string openProblem(const std::string& port, DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return "Arduino: there is no serial port " + port + " (" + existingSerialPorts() +
-               "); name the Arduino's port in QUILLON_ARDUINO=port=...";
+        return noSuchPort(port);
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
         return "Arduino: " + port +

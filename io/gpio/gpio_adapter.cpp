@@ -14,22 +14,8 @@ namespace quillon::gpio {
 namespace {
 
 using settings::parseNumber;
-using settings::splitItem;
-using settings::takeItem;
 
-constexpr uint8_t loopBackOutA = 0x01;
-constexpr uint8_t loopBackOutB = 0x02;
-constexpr uint8_t releaseReset = 0x04;
-constexpr uint8_t releaseClock = 0x08;
-constexpr uint8_t sckBit = 0x10;
-constexpr uint8_t mosiBit = 0x20;
-constexpr uint8_t resetBits = 0xC0;
-
-constexpr uint8_t unusedInputs = 0x1F;
-constexpr uint8_t loopBackInA = 0x20;
-constexpr uint8_t misoIn = 0x40;
-constexpr uint8_t loopBackInB = 0x80;
-constexpr uint8_t nothingPlugged = 0x7F; // inputs floating high, bit 7 inverted
+constexpr uint8_t resetBits = bitMask(resetLine6) | bitMask(resetLine7);
 
 constexpr uint32_t longestHold = 100000;
 constexpr char consumerName[] = "quillon";
@@ -46,21 +32,17 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
     GpioConfig config;
     const auto bad = [&](std::string_view item, const std::string& why) {
         problem = "QUILLON_GPIO: '" + std::string(item) + "' " + why;
-        return std::nullopt;
+        return false;
     };
-    while (!text.empty()) {
-        const std::string_view item = takeItem(text);
-        if (item.empty()) {
-            continue;
-        }
-        const auto [key, value] = splitItem(item);
+    const bool read = settings::readList(text, [&](std::string_view item, std::string_view key,
+                                                   std::string_view value) {
         if (key == "chip") {
             if (value.empty()) {
                 return bad(item, "needs a GPIO chip, such as chip=gpiochip0");
             }
             config.chip = value.find('/') == std::string_view::npos ? "/dev/" + std::string(value)
                                                                     : std::string(value);
-            continue;
+            return true;
         }
         uint32_t number = 0;
         const bool isNumber = parseNumber(value, number);
@@ -70,7 +52,7 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
                                      ", such as hold=2");
             }
             config.holdMicros = number;
-            continue;
+            return true;
         }
         std::size_t line = 0;
         while (line < lineNames.size() && lineNames[line] != key) {
@@ -89,6 +71,10 @@ std::optional<GpioConfig> parseConfig(std::string_view text, std::string& proble
         } else {
             config.lines.at(line) = number;
         }
+        return true;
+    });
+    if (!read) {
+        return std::nullopt;
     }
     std::array<std::optional<uint32_t>, 5> offsets{};
     std::copy(config.lines.begin(), config.lines.end(), offsets.begin());
@@ -114,8 +100,9 @@ GpioAdapter::~GpioAdapter() {
 }
 
 GpioAdapter::Levels GpioAdapter::levelsFor(uint8_t data) {
-    return {(data & releaseClock) == 0, (data & releaseReset) == 0, (data & sckBit) != 0,
-            (data & mosiBit) != 0, (data & resetBits) == resetBits};
+    return {(data & bitMask(enableHigh)) == 0, (data & bitMask(enableLow)) == 0,
+            (data & bitMask(sckLine)) != 0, (data & bitMask(mosiLine)) != 0,
+            (data & resetBits) == resetBits};
 }
 
 bool GpioAdapter::claimed() {
@@ -280,17 +267,17 @@ void GpioAdapter::writeData(uint8_t value) {
 
 uint8_t GpioAdapter::status() {
     if (!claimed()) {
-        return nothingPlugged;
+        return statusWithNothingPlugged;
     }
     const auto miso = lines_.get(maskOf(Line::Miso), "reading MISO");
     if (!miso) {
         failLines();
-        return nothingPlugged;
+        return statusWithNothingPlugged;
     }
-    uint8_t status = unusedInputs;
-    status |= (data_ & loopBackOutA) != 0 ? loopBackInA : 0;
-    status |= (*miso & maskOf(Line::Miso)) != 0 ? misoIn : 0;
-    status |= (data_ & loopBackOutB) == 0 ? loopBackInB : 0;
+    uint8_t status = unusedStatusBits;
+    status |= (data_ & bitMask(loopBackOutA)) != 0 ? bitMask(loopBackInA) : 0;
+    status |= (*miso & maskOf(Line::Miso)) != 0 ? bitMask(misoLine) : 0;
+    status |= (data_ & bitMask(loopBackOutB)) == 0 ? bitMask(loopBackInB) : 0;
     return status;
 }
 
@@ -325,28 +312,6 @@ void GpioAdapter::setBit(uint16_t port, unsigned bit, bool level) {
         const auto mask = static_cast<uint8_t>(1U << bit);
         writeData(level ? static_cast<uint8_t>(data_ | mask) : static_cast<uint8_t>(data_ & ~mask));
     }
-}
-
-int16_t GpioAdapter::getBit(uint16_t port, unsigned bit) {
-    return bit < 8 && ((in(port) >> bit) & 1U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-void GpioAdapter::toggleBit(uint16_t port, unsigned bit) {
-    if (bit < 8 && port == dataPort) {
-        setBit(port, bit, ((data_ >> bit) & 1U) == 0);
-    }
-}
-
-int16_t GpioAdapter::shiftRight(uint16_t port, int16_t fill) {
-    const uint8_t value = in(port);
-    out(port, static_cast<uint8_t>((value >> 1) | (fill != 0 ? 0x80U : 0U)));
-    return (value & 0x01U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-int16_t GpioAdapter::shiftLeft(uint16_t port, int16_t fill) {
-    const uint8_t value = in(port);
-    out(port, static_cast<uint8_t>((value << 1) | (fill != 0 ? 0x01U : 0U)));
-    return (value & 0x80U) != 0 ? int16_t{-1} : int16_t{0};
 }
 
 } // namespace quillon::gpio

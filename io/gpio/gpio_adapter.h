@@ -30,6 +30,7 @@
 
 #include "common/gpio_lines.h"
 #include "common/linux_system.h"
+#include "io.h"
 
 namespace quillon::gpio {
 
@@ -62,9 +63,6 @@ struct GpioConfig {
 // can't use.
 [[nodiscard]] std::optional<GpioConfig> parseConfig(std::string_view text, std::string& problem);
 
-inline constexpr uint16_t dataPort = 888;
-inline constexpr uint16_t statusPort = 889;
-
 class GpioAdapter {
   public:
     // configText: the QUILLON_GPIO text, read when the lines are first claimed.
@@ -78,11 +76,8 @@ class GpioAdapter {
     [[nodiscard]] uint8_t in(uint16_t port);
     void out(uint16_t port, uint8_t value);
     void setBit(uint16_t port, unsigned bit, bool level);
-    // -1 when the bit reads 1, 0 when it reads 0 (or the bit number is above 7).
-    [[nodiscard]] int16_t getBit(uint16_t port, unsigned bit);
-    void toggleBit(uint16_t port, unsigned bit);
-    [[nodiscard]] int16_t shiftRight(uint16_t port, int16_t fill);
-    [[nodiscard]] int16_t shiftLeft(uint16_t port, int16_t fill);
+    // The data port's latches, which toggles start from (other ports ignore writes anyway).
+    [[nodiscard]] uint8_t latch(uint16_t /*port*/) const { return data_; }
     // Claims the lines if that has not been tried yet; true while they are claimed.
     [[nodiscard]] bool claimed();
 
@@ -115,7 +110,8 @@ class GpioAdapter {
     State state_ = State::Untried;
     io::GpioLines lines_;
     // Bits 2, 3, 6 and 7 set: everything released, RESET high, until the program drives it.
-    static constexpr uint8_t releasedData = 0xCC;
+    static constexpr uint8_t releasedData =
+        bitMask(enableLow) | bitMask(enableHigh) | bitMask(resetLine6) | bitMask(resetLine7);
     uint8_t data_ = releasedData;
     Levels applied_{};
     int64_t lastChange_ = 0;

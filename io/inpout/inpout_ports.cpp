@@ -10,8 +10,6 @@ namespace quillon::inpout {
 namespace {
 
 using settings::parseNumber;
-using settings::splitItem;
-using settings::takeItem;
 
 constexpr uint32_t longestHold = 100000;
 constexpr std::string_view unreachable = "; the port now reads as if nothing were plugged in";
@@ -20,25 +18,22 @@ constexpr std::string_view unreachable = "; the port now reads as if nothing wer
 
 std::optional<InpOutConfig> parseConfig(std::string_view text, std::string& problem) {
     InpOutConfig config;
-    while (!text.empty()) {
-        const std::string_view item = takeItem(text);
-        if (item.empty()) {
-            continue;
-        }
-        const auto [key, value] = splitItem(item);
+    const bool read = settings::readList(text, [&](std::string_view item, std::string_view key,
+                                                   std::string_view value) {
         uint32_t number = 0;
         if (key != "hold") {
             problem = "QUILLON_INPOUT: '" + std::string(item) + "' is not hold=";
-            return std::nullopt;
+            return false;
         }
         if (!parseNumber(value, number) || number > longestHold) {
             problem = "QUILLON_INPOUT: '" + std::string(item) + "' needs microseconds from 0 to " +
                       std::to_string(longestHold) + ", such as hold=2";
-            return std::nullopt;
+            return false;
         }
         config.holdMicros = number;
-    }
-    return config;
+        return true;
+    });
+    return read ? std::optional(config) : std::nullopt;
 }
 
 InpOutPorts::InpOutPorts(const InpOutSystem& system, std::string configText)
@@ -150,31 +145,9 @@ void InpOutPorts::setBit(uint16_t address, unsigned bit, bool level) {
           level ? static_cast<uint8_t>(current | mask) : static_cast<uint8_t>(current & ~mask));
 }
 
-int16_t InpOutPorts::getBit(uint16_t address, unsigned bit) {
-    if (bit > 7) {
-        return 0;
-    }
-    return ((in(address) >> bit) & 1U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-void InpOutPorts::toggleBit(uint16_t address, unsigned bit) {
+uint8_t InpOutPorts::latch(uint16_t address) const {
     const auto shadow = shadowIndex(address);
-    if (bit > 7 || !shadow || !reachable()) {
-        return;
-    }
-    setBit(address, bit, ((shadows_.at(*shadow) >> bit) & 1U) == 0);
-}
-
-int16_t InpOutPorts::shiftRight(uint16_t address, int16_t fill) {
-    const uint8_t value = in(address);
-    out(address, static_cast<uint8_t>((value >> 1) | (fill != 0 ? 0x80U : 0U)));
-    return (value & 0x01U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-int16_t InpOutPorts::shiftLeft(uint16_t address, int16_t fill) {
-    const uint8_t value = in(address);
-    out(address, static_cast<uint8_t>((value << 1) | (fill != 0 ? 0x01U : 0U)));
-    return (value & 0x80U) != 0 ? int16_t{-1} : int16_t{0};
+    return shadow ? shadows_.at(*shadow) : uint8_t{0};
 }
 
 } // namespace quillon::inpout

@@ -71,13 +71,8 @@ class InpOutPorts {
     // Sets (level true) or clears one bit with a single write, the other seven bits coming from
     // the register's shadow, not from reading the port back.
     void setBit(uint16_t address, unsigned bit, bool level);
-    // -1 when the bit reads 1, 0 when it reads 0 (or the bit number is above 7).
-    [[nodiscard]] int16_t getBit(uint16_t address, unsigned bit);
-    void toggleBit(uint16_t address, unsigned bit);
-    // Shifts the register one place, `fill` (nonzero for 1) coming in; answers the bit that
-    // fell out as -1 or 0.
-    [[nodiscard]] int16_t shiftRight(uint16_t address, int16_t fill);
-    [[nodiscard]] int16_t shiftLeft(uint16_t address, int16_t fill);
+    // The register's shadow, which toggles start from (0 for an address without one).
+    [[nodiscard]] uint8_t latch(uint16_t address) const;
     // Loads the DLL if that has not been tried yet; true when its driver is open.
     [[nodiscard]] bool reachable();
 

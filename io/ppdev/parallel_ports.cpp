@@ -18,8 +18,6 @@ namespace quillon::ppdev {
 namespace {
 
 using settings::parseNumber;
-using settings::takeItem;
-using settings::trimmed;
 
 constexpr std::string_view openStep = "open";
 constexpr std::string_view unreachableNote = "; the port now reads as if nothing were plugged in";
@@ -76,15 +74,11 @@ std::optional<PortConfig> parseConfig(std::string_view text, std::string& proble
     bool named = false;
     const auto bad = [&](std::string_view item, const std::string& why) {
         problem = "QUILLON_PARPORT: '" + std::string(item) + "' " + why;
-        return std::nullopt;
+        return false;
     };
-    while (!text.empty()) {
-        const std::string_view item = takeItem(text);
-        if (item.empty()) {
-            continue;
-        }
-        const auto equals = item.find('=');
-        if (equals == std::string_view::npos) {
+    const bool read = settings::readList(text, [&](std::string_view item, std::string_view name,
+                                                   std::string_view value) {
+        if (item.find('=') == std::string_view::npos) {
             if (named) {
                 return bad(item, "is a second device: name one only");
             }
@@ -94,20 +88,20 @@ std::optional<PortConfig> parseConfig(std::string_view text, std::string& proble
             }
             config.device = path ? std::string(item) : "/dev/" + std::string(item);
             named = true;
-            continue;
+            return true;
         }
-        if (trimmed(item.substr(0, equals)) != "hold") {
+        if (name != "hold") {
             return bad(item, "is neither a device nor hold=");
         }
-        const std::string_view value = trimmed(item.substr(equals + 1));
         uint32_t micros = 0;
         if (!parseNumber(value, micros) || micros > longestHold) {
             return bad(item, "needs microseconds from 0 to " + std::to_string(longestHold) +
                                  ", such as hold=5");
         }
         config.holdMicros = micros;
-    }
-    return config;
+        return true;
+    });
+    return read ? std::optional(config) : std::nullopt;
 }
 
 ParallelPort::ParallelPort(const PortSystem& system, std::string devicePath, uint32_t holdMicros)
@@ -295,36 +289,6 @@ void ParallelPorts::setBit(uint16_t address, unsigned bit, bool level) {
     if (at.port != nullptr) {
         at.port->writeBit(at.reg, bit, level);
     }
-}
-
-int16_t ParallelPorts::getBit(uint16_t address, unsigned bit) {
-    if (bit > 7) {
-        return 0;
-    }
-    return ((in(address) >> bit) & 1U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-void ParallelPorts::toggleBit(uint16_t address, unsigned bit) {
-    if (bit > 7) {
-        return;
-    }
-    const Location at = locate(address);
-    if (at.port == nullptr || at.reg == Register::Status) {
-        return;
-    }
-    setBit(address, bit, getBit(address, bit) == 0);
-}
-
-int16_t ParallelPorts::shiftRight(uint16_t address, int16_t fill) {
-    const uint8_t value = in(address);
-    out(address, static_cast<uint8_t>((value >> 1) | (fill != 0 ? 0x80U : 0U)));
-    return (value & 0x01U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-int16_t ParallelPorts::shiftLeft(uint16_t address, int16_t fill) {
-    const uint8_t value = in(address);
-    out(address, static_cast<uint8_t>((value << 1) | (fill != 0 ? 0x01U : 0U)));
-    return (value & 0x80U) != 0 ? int16_t{-1} : int16_t{0};
 }
 
 bool ParallelPorts::standardPortReachable() {

@@ -107,13 +107,6 @@ class ParallelPorts {
     [[nodiscard]] uint8_t in(uint16_t address);
     void out(uint16_t address, uint8_t value);
     void setBit(uint16_t address, unsigned bit, bool level);
-    // -1 when the bit reads 1, 0 when it reads 0 (or the bit number is above 7).
-    [[nodiscard]] int16_t getBit(uint16_t address, unsigned bit);
-    void toggleBit(uint16_t address, unsigned bit);
-    // Shifts the register one place, `fill` (nonzero for 1) coming in; answers the bit that
-    // fell out as -1 or 0.
-    [[nodiscard]] int16_t shiftRight(uint16_t address, int16_t fill);
-    [[nodiscard]] int16_t shiftLeft(uint16_t address, int16_t fill);
     // True when the standard port (0x378, /dev/parport0) can be claimed.
     [[nodiscard]] bool standardPortReachable();
 

@@ -5,18 +5,7 @@ namespace quillon::sim {
 
 namespace {
 
-constexpr uint8_t loopBackOutA = 0x01;
-constexpr uint8_t loopBackOutB = 0x02;
-constexpr uint8_t enableResetLines = 0x04;
-constexpr uint8_t enableClockLines = 0x08;
-constexpr uint8_t sckLine = 0x10;
-constexpr uint8_t mosiLine = 0x20;
-constexpr uint8_t resetLines = 0xC0;
-
-constexpr uint8_t unusedInputs = 0x1F;
-constexpr uint8_t loopBackInA = 0x20;
-constexpr uint8_t misoIn = 0x40;
-constexpr uint8_t loopBackInB = 0x80;
+constexpr uint8_t resetLines = bitMask(resetLine6) | bitMask(resetLine7);
 
 } // namespace
 
@@ -24,7 +13,7 @@ Adapter::Adapter(bool plugged, Target* target, Trace& trace)
     : plugged_(plugged), target_(target), trace_(trace), resetHigh_(resetHigh(plugged, 0)) {}
 
 bool Adapter::resetHigh(bool plugged, uint8_t data) {
-    const bool driven = (data & enableResetLines) == 0;
+    const bool driven = (data & bitMask(enableLow)) == 0;
     return !plugged || !driven || (data & resetLines) == resetLines;
 }
 
@@ -33,8 +22,8 @@ void Adapter::writeData(uint8_t value) {
     if (!plugged_) {
         return;
     }
-    const bool clockDriven = (value & enableClockLines) == 0;
-    const bool sck = clockDriven && (value & sckLine) != 0;
+    const bool clockDriven = (value & bitMask(enableHigh)) == 0;
+    const bool sck = clockDriven && (value & bitMask(sckLine)) != 0;
     const bool reset = resetHigh(true, value);
     if (reset != resetHigh_) {
         resetHigh_ = reset;
@@ -47,7 +36,7 @@ void Adapter::writeData(uint8_t value) {
         sck_ = sck;
         if (target_ != nullptr) {
             if (sck) {
-                target_->sckRising((value & mosiLine) != 0);
+                target_->sckRising((value & bitMask(mosiLine)) != 0);
             } else {
                 target_->sckFalling();
             }
@@ -57,17 +46,17 @@ void Adapter::writeData(uint8_t value) {
 
 uint8_t Adapter::status() {
     if (!plugged_) {
-        return unusedInputs | loopBackInA | misoIn; // floating high; the port inverts bit 7
+        return statusWithNothingPlugged;
     }
-    uint8_t status = unusedInputs;
-    if ((data_ & loopBackOutA) != 0) {
-        status |= loopBackInA;
+    uint8_t status = unusedStatusBits;
+    if ((data_ & bitMask(loopBackOutA)) != 0) {
+        status |= bitMask(loopBackInA);
     }
     if (target_ == nullptr || target_->miso()) {
-        status |= misoIn;
+        status |= bitMask(misoLine);
     }
-    if ((data_ & loopBackOutB) == 0) {
-        status |= loopBackInB;
+    if ((data_ & bitMask(loopBackOutB)) == 0) {
+        status |= bitMask(loopBackInB);
     }
     return status;
 }

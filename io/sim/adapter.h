@@ -26,6 +26,7 @@
 
 #include <cstdint>
 
+#include "io.h"
 #include "sim/target.h"
 #include "sim/trace.h"
 

@@ -53,23 +53,13 @@ Board::Board(const Config& config, const Clock& clock)
       adapter_(!config.faults.noAdapter, config.faults.noTarget ? nullptr : target_.get(), trace_) {
 }
 
-void Board::portOut(uint16_t port, uint8_t value) {
+void Board::out(uint16_t port, uint8_t value) {
     if (port == dataPort) {
         adapter_.writeData(value);
     }
 }
 
-void Board::portWordOut(uint16_t port, uint16_t value) {
-    portOut(port, static_cast<uint8_t>(value));
-    portOut(static_cast<uint16_t>(port + 1), static_cast<uint8_t>(value >> 8));
-}
-
-void Board::portDWordOut(uint16_t port, uint32_t value) {
-    portWordOut(port, static_cast<uint16_t>(value));
-    portWordOut(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
-}
-
-uint8_t Board::portIn(uint16_t port) {
+uint8_t Board::in(uint16_t port) {
     if (port == dataPort) {
         return adapter_.data();
     }
@@ -77,50 +67,6 @@ uint8_t Board::portIn(uint16_t port) {
         return adapter_.status();
     }
     return 0xFF;
-}
-
-uint16_t Board::portWordIn(uint16_t port) {
-    const uint8_t low = portIn(port);
-    return static_cast<uint16_t>(low | portIn(static_cast<uint16_t>(port + 1)) << 8);
-}
-
-uint32_t Board::portDWordIn(uint16_t port) {
-    const uint16_t low = portWordIn(port);
-    return low | uint32_t{portWordIn(static_cast<uint16_t>(port + 2))} << 16;
-}
-
-void Board::setPortBit(uint16_t port, uint8_t bit) {
-    if (bit < 8) {
-        portOut(port, static_cast<uint8_t>(portIn(port) | 1U << bit));
-    }
-}
-
-void Board::clrPortBit(uint16_t port, uint8_t bit) {
-    if (bit < 8) {
-        portOut(port, static_cast<uint8_t>(portIn(port) & ~(1U << bit)));
-    }
-}
-
-void Board::notPortBit(uint16_t port, uint8_t bit) {
-    if (bit < 8) {
-        portOut(port, static_cast<uint8_t>(portIn(port) ^ 1U << bit));
-    }
-}
-
-int16_t Board::getPortBit(uint16_t port, uint8_t bit) {
-    return bit < 8 && (portIn(port) >> bit & 1U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-int16_t Board::rightPortShift(uint16_t port, int16_t fill) {
-    const uint8_t value = portIn(port);
-    portOut(port, static_cast<uint8_t>(value >> 1 | (fill != 0 ? 0x80U : 0U)));
-    return (value & 0x01U) != 0 ? int16_t{-1} : int16_t{0};
-}
-
-int16_t Board::leftPortShift(uint16_t port, int16_t fill) {
-    const uint8_t value = portIn(port);
-    portOut(port, static_cast<uint8_t>(value << 1 | (fill != 0 ? 0x01U : 0U)));
-    return (value & 0x80U) != 0 ? int16_t{-1} : int16_t{0};
 }
 
 } // namespace quillon::sim

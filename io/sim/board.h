@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "common/port_bits.h"
 #include "sim/adapter.h"
 #include "sim/chip.h"
 #include "sim/clock.h"
@@ -31,8 +32,9 @@
 
 namespace quillon::sim {
 
-inline constexpr uint16_t dataPort = 888;
-inline constexpr uint16_t statusPort = 889;
+// The adapter's ports (io.h), also by these names.
+using quillon::dataPort;
+using quillon::statusPort;
 
 class Board {
   public:
@@ -47,23 +49,16 @@ class Board {
 
     [[nodiscard]] const Problems& problems() const { return problems_; }
 
-    // The thirteen io entry points (io/io.h) against the simulated port. Port 888 is the data
+    // The simulated port, for the io entry points (common/entry_points.h). Port 888 is the data
     // port and 889 the status port (read only); any other port reads 0xFF and ignores writes.
-    // Word and double-word accesses reach the following ports too, low byte first.
-    void portOut(uint16_t port, uint8_t value);
-    void portWordOut(uint16_t port, uint16_t value);
-    void portDWordOut(uint16_t port, uint32_t value);
-    [[nodiscard]] uint8_t portIn(uint16_t port);
-    [[nodiscard]] uint16_t portWordIn(uint16_t port);
-    [[nodiscard]] uint32_t portDWordIn(uint16_t port);
-    void setPortBit(uint16_t port, uint8_t bit);
-    void clrPortBit(uint16_t port, uint8_t bit);
-    void notPortBit(uint16_t port, uint8_t bit);
-    [[nodiscard]] int16_t getPortBit(uint16_t port, uint8_t bit);
-    [[nodiscard]] int16_t rightPortShift(uint16_t port, int16_t fill);
-    [[nodiscard]] int16_t leftPortShift(uint16_t port, int16_t fill);
-    // NOLINTNEXTLINE(readability-convert-member-functions-to-static): an entry point like the rest
-    [[nodiscard]] int16_t isDriverInstalled() const { return 1; }
+    [[nodiscard]] uint8_t in(uint16_t port);
+    void out(uint16_t port, uint8_t value);
+    // Single bits, as SetPortBit, ClrPortBit and GetPortBit see them.
+    void setPortBit(uint16_t port, uint8_t bit) { io::writeBit(*this, port, bit, true); }
+    void clrPortBit(uint16_t port, uint8_t bit) { io::writeBit(*this, port, bit, false); }
+    [[nodiscard]] int16_t getPortBit(uint16_t port, uint8_t bit) {
+        return io::readBit(*this, port, bit);
+    }
 
     // The rate a programmer's own SCK runs at from now on (IspWire::setSckRate), which the part
     // follows only when its CPU clock allows; 0, as at the start, for SCK moved one port call at

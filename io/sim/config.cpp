@@ -11,8 +11,6 @@ namespace quillon::sim {
 
 namespace {
 
-using settings::takeItem;
-
 // A byte address in decimal or with a 0x prefix in hex; nothing for any other text.
 bool parseAddress(std::string_view text, uint32_t& address) {
     int base = 10;
@@ -66,11 +64,7 @@ const char* variable(Setting setting) {
 
 Faults parseFaults(std::string_view list, Problems& problems) {
     Faults faults;
-    while (!list.empty()) {
-        const std::string_view item = takeItem(list);
-        if (item.empty()) {
-            continue;
-        }
+    (void)settings::readList(list, [&](std::string_view item, auto /*name*/, auto /*value*/) {
         if (item == "no-adapter") {
             faults.noAdapter = true;
         } else if (item == "no-target") {
@@ -100,7 +94,8 @@ Faults parseFaults(std::string_view list, Problems& problems) {
                      "programmer-fail=N); "
                      "ignoring it"});
         }
-    }
+        return true; // a problem is listed, and the rest is read on
+    });
     return faults;
 }
 

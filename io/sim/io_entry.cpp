@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The io library's entry points over one simulated board: the thirteen port entry points, and
-// the programmer extension's at the instruction level (QUILLON_SIM_LEVEL=instruction). The board
-// is made from the QUILLON_SIM_* variables when the library is loaded; whatever it can't use is
-// reported on standard error, one line each naming its variable, and replaced by something safe.
+// The io library's entry points over one simulated board: the thirteen port entry points
+// (common/entry_points.h), and the programmer extension's at the instruction level
+// (QUILLON_SIM_LEVEL=instruction). The board is made from the QUILLON_SIM_* variables when the
+// library is loaded; whatever it can't use is reported on standard error, one line each naming its
+// variable, and replaced by something safe.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -55,47 +56,21 @@ const std::unique_ptr<Board> board = loadBoard();
 
 } // namespace
 
-extern "C" {
+namespace quillon::io {
 
-IO_EXPORT void IO_CALL PortOut(uint16_t port, uint8_t value) {
-    board->portOut(port, value);
+sim::Board& backend() {
+    return *board;
 }
-IO_EXPORT void IO_CALL PortWordOut(uint16_t port, uint16_t value) {
-    board->portWordOut(port, value);
+
+bool reachable() {
+    return true;
 }
-IO_EXPORT void IO_CALL PortDWordOut(uint16_t port, uint32_t value) {
-    board->portDWordOut(port, value);
-}
-IO_EXPORT uint8_t IO_CALL PortIn(uint16_t port) {
-    return board->portIn(port);
-}
-IO_EXPORT uint16_t IO_CALL PortWordIn(uint16_t port) {
-    return board->portWordIn(port);
-}
-IO_EXPORT uint32_t IO_CALL PortDWordIn(uint16_t port) {
-    return board->portDWordIn(port);
-}
-IO_EXPORT void IO_CALL SetPortBit(uint16_t port, uint8_t bit) {
-    board->setPortBit(port, bit);
-}
-IO_EXPORT void IO_CALL ClrPortBit(uint16_t port, uint8_t bit) {
-    board->clrPortBit(port, bit);
-}
-IO_EXPORT void IO_CALL NotPortBit(uint16_t port, uint8_t bit) {
-    board->notPortBit(port, bit);
-}
-IO_EXPORT int16_t IO_CALL GetPortBit(uint16_t port, uint8_t bit) {
-    return board->getPortBit(port, bit);
-}
-IO_EXPORT int16_t IO_CALL RightPortShift(uint16_t port, int16_t fill) {
-    return board->rightPortShift(port, fill);
-}
-IO_EXPORT int16_t IO_CALL LeftPortShift(uint16_t port, int16_t fill) {
-    return board->leftPortShift(port, fill);
-}
-IO_EXPORT int16_t IO_CALL IsDriverInstalled(void) {
-    return board->isDriverInstalled();
-}
+
+} // namespace quillon::io
+
+#include "common/entry_points.h"
+
+extern "C" {
 
 // On the bit level the version is 0, so the program drives the port entry points instead, and
 // none of the others below is called.

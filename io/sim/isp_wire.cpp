@@ -5,19 +5,6 @@
 
 namespace quillon::sim {
 
-namespace {
-
-// The adapter's data-port bits (io/sim/adapter.h) and its MISO input.
-constexpr uint8_t enableResetHalf = 2;
-constexpr uint8_t enableClockHalf = 3;
-constexpr uint8_t sck = 4;
-constexpr uint8_t mosi = 5;
-constexpr uint8_t reset6 = 6;
-constexpr uint8_t reset7 = 7;
-constexpr uint8_t miso = 6;
-
-} // namespace
-
 IspWire::IspWire(Board& board, Wait wait) : board_(board), wait_(std::move(wait)) {}
 
 void IspWire::set(uint8_t bit, bool high) {
@@ -29,28 +16,28 @@ void IspWire::set(uint8_t bit, bool high) {
 }
 
 void IspWire::holdReset() {
-    set(sck, false);
-    set(mosi, true);
-    set(reset6, false);
-    set(reset7, false);
-    set(enableClockHalf, false);
-    set(enableResetHalf, false);
+    set(sckLine, false);
+    set(mosiLine, true);
+    set(resetLine6, false);
+    set(resetLine7, false);
+    set(enableHigh, false);
+    set(enableLow, false);
 }
 
 void IspWire::pulseReset(std::chrono::microseconds width) {
-    set(sck, false);
-    set(reset6, true);
-    set(reset7, true);
+    set(sckLine, false);
+    set(resetLine6, true);
+    set(resetLine7, true);
     wait_(width);
-    set(reset6, false);
-    set(reset7, false);
+    set(resetLine6, false);
+    set(resetLine7, false);
 }
 
 void IspWire::release() {
-    set(reset6, true);
-    set(reset7, true);
-    set(enableClockHalf, true);
-    set(enableResetHalf, true);
+    set(resetLine6, true);
+    set(resetLine7, true);
+    set(enableHigh, true);
+    set(enableLow, true);
 }
 
 void IspWire::clockSck(std::chrono::nanoseconds period, Hold hold) {
@@ -67,12 +54,12 @@ uint8_t IspWire::transfer(uint8_t out) {
         }
     };
     for (int bit = 7; bit >= 0; --bit) {
-        set(mosi, ((out >> bit) & 1U) != 0);
-        set(sck, true);
+        set(mosiLine, ((out >> bit) & 1U) != 0);
+        set(sckLine, true);
         hold();
-        in =
-            static_cast<uint8_t>((in << 1U) | (board_.getPortBit(statusPort, miso) != 0 ? 1U : 0U));
-        set(sck, false);
+        in = static_cast<uint8_t>((in << 1U) |
+                                  (board_.getPortBit(statusPort, misoLine) != 0 ? 1U : 0U));
+        set(sckLine, false);
         hold();
     }
     return in;

@@ -2,6 +2,8 @@
 // Loading a chip from its state folder and writing every change through to it.
 #include "sim/state_files.h"
 
+#include "settings_list.h"
+
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -65,14 +67,6 @@ Loaded loadMemory(const fs::path& path, const Part& part, std::vector<uint8_t>& 
     return Loaded::loaded;
 }
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 // Reads fuses.txt; a line it doesn't understand is reported and the value keeps the factory's.
 bool loadFuses(const fs::path& path, const Part& part, Chip& chip, Problems& problems) {
     std::ifstream in(path);
@@ -81,15 +75,11 @@ bool loadFuses(const fs::path& path, const Part& part, Chip& chip, Problems& pro
     }
     std::string line;
     while (std::getline(in, line)) {
-        const std::string_view text = trimmed(line);
+        const std::string_view text = settings::trimmed(line);
         if (text.empty() || text.front() == '#') {
             continue;
         }
-        const auto equals = text.find('=');
-        const std::string_view name = trimmed(text.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-                                           ? std::string_view{}
-                                           : trimmed(text.substr(equals + 1));
+        const auto [name, value] = settings::splitItem(text);
         unsigned byte = 0;
         const auto [end, error] =
             std::from_chars(value.data(), value.data() + value.size(), byte, 16);

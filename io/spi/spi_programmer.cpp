@@ -15,8 +15,6 @@ namespace quillon::spi {
 namespace {
 
 using settings::parseNumber;
-using settings::splitItem;
-using settings::takeItem;
 using settings::trimmed;
 using std::chrono::nanoseconds;
 
@@ -69,36 +67,33 @@ std::optional<SpiConfig> parseConfig(std::string_view text, std::string& problem
     SpiConfig config;
     const auto bad = [&](std::string_view item, std::string_view why) {
         problem = "QUILLON_SPI: '" + std::string(item) + "' " + std::string(why);
-        return std::nullopt;
+        return false;
     };
-    while (!text.empty()) {
-        const std::string_view item = takeItem(text);
-        if (item.empty()) {
-            continue;
-        }
-        const auto [key, value] = splitItem(item);
-        if (key == "device") {
-            if (value.empty()) {
-                return bad(item, "needs an SPI device, such as device=/dev/spidev0.0");
+    const bool read = settings::readList(
+        text, [&](std::string_view item, std::string_view key, std::string_view value) {
+            if (key == "device") {
+                if (value.empty()) {
+                    return bad(item, "needs an SPI device, such as device=/dev/spidev0.0");
+                }
+                config.device = inDev(value);
+            } else if (key == "reset") {
+                if (!parseReset(value, config)) {
+                    return bad(item, "needs a GPIO chip and line, such as reset=gpiochip0:25");
+                }
+            } else if (key == "speed") {
+                uint32_t hz = 0;
+                if (!parseNumber(value, hz) || hz < slowestSpeed || hz > fastestSpeed) {
+                    return bad(item, "needs the SCK rate in Hz from " +
+                                         std::to_string(slowestSpeed) + " to " +
+                                         std::to_string(fastestSpeed) + ", such as speed=200000");
+                }
+                config.speedHz = hz;
+            } else {
+                return bad(item, "is not one of device=, reset=, speed=");
             }
-            config.device = inDev(value);
-        } else if (key == "reset") {
-            if (!parseReset(value, config)) {
-                return bad(item, "needs a GPIO chip and line, such as reset=gpiochip0:25");
-            }
-        } else if (key == "speed") {
-            uint32_t hz = 0;
-            if (!parseNumber(value, hz) || hz < slowestSpeed || hz > fastestSpeed) {
-                return bad(item, "needs the SCK rate in Hz from " + std::to_string(slowestSpeed) +
-                                     " to " + std::to_string(fastestSpeed) +
-                                     ", such as speed=200000");
-            }
-            config.speedHz = hz;
-        } else {
-            return bad(item, "is not one of device=, reset=, speed=");
-        }
-    }
-    return config;
+            return true;
+        });
+    return read ? std::optional(config) : std::nullopt;
 }
 
 SpiProgrammer::SpiProgrammer(const io::LinuxSystem& system, std::string configText)

@@ -43,12 +43,8 @@ std::optional<SckStep> sckStepAtMost(uint32_t hertz) {
 
 std::optional<UsbaspConfig> parseConfig(std::string_view text, std::string& problem) {
     UsbaspConfig config;
-    while (!text.empty()) {
-        const std::string_view item = settings::takeItem(text);
-        if (item.empty()) {
-            continue;
-        }
-        const auto [name, value] = settings::splitItem(item);
+    const bool read = settings::readList(text, [&](std::string_view item, std::string_view name,
+                                                   std::string_view value) {
         if (name == "sck" && !value.empty()) {
             const auto hertz = parseHertz(value);
             const auto step =
@@ -57,7 +53,7 @@ std::optional<UsbaspConfig> parseConfig(std::string_view text, std::string& prob
                 problem = "QUILLON_USBASP: 'sck=" + std::string(value) +
                           "' is not an ISP clock the USBasp has: give one from 1.5M down to 500 "
                           "(hertz, with k or M), such as sck=187.5k";
-                return std::nullopt;
+                return false;
             }
             config.sck = step;
         } else if (name == "serial" && !value.empty()) {
@@ -65,10 +61,11 @@ std::optional<UsbaspConfig> parseConfig(std::string_view text, std::string& prob
         } else {
             problem = "QUILLON_USBASP: unknown setting '" + std::string(item) +
                       "' (known: sck=CLOCK such as sck=187.5k, serial=SERIAL-NUMBER)";
-            return std::nullopt;
+            return false;
         }
-    }
-    return config;
+        return true;
+    });
+    return read ? std::optional(config) : std::nullopt;
 }
 
 } // namespace quillon::usbasp

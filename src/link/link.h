@@ -79,22 +79,7 @@ void unbindPortLibrary();
 
 // ---- Adapter lines ------------------------------------------------------------------------
 
-inline constexpr uint16_t dataPort = 888;   // 0x378: the adapter's output lines
-inline constexpr uint16_t statusPort = 889; // 0x379: the adapter's input lines
-
-// Data-port bits.
-inline constexpr uint8_t loopBackOutA = 0;
-inline constexpr uint8_t loopBackOutB = 1;
-inline constexpr uint8_t enableLow = 2;  // enable line, changed after enableHigh
-inline constexpr uint8_t enableHigh = 3; // enable line, changed first
-inline constexpr uint8_t sckLine = 4;
-inline constexpr uint8_t mosiLine = 5;
-inline constexpr uint8_t resetLine6 = 6;
-inline constexpr uint8_t resetLine7 = 7;
-// Status-port bits.
-inline constexpr uint8_t loopBackInA = 5; // follows loopBackOutA
-inline constexpr uint8_t misoLine = 6;
-inline constexpr uint8_t loopBackInB = 7; // reads the inverse of loopBackOutB
+// The port bits of each line (dataPort, sckLine, misoLine, ...) are io.h's.
 
 // ---- Timing -------------------------------------------------------------------------------
 

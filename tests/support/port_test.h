@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "common/port_bits.h"
+
 namespace quillon::testing {
 
 [[nodiscard]] inline std::string hex(unsigned value) {
@@ -81,7 +83,7 @@ void check(Fake& fake, const std::vector<Row>& rows, Make make) {
                 if (op == '+' || op == '-') {
                     ports.setBit(at, value, op == '+');
                 } else if (op == '?') {
-                    fake.log += "=" + std::to_string(ports.getBit(at, value)) + " ";
+                    fake.log += "=" + std::to_string(io::readBit(ports, at, value)) + " ";
                 } else if (given) {
                     ports.out(at, static_cast<uint8_t>(value));
                 } else {

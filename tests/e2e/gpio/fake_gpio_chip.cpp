@@ -18,7 +18,7 @@ quillon::sim::Problems problems;
 quillon::sim::Board board(quillon::sim::configFromEnvironment(problems), realTime);
 
 int wiredIoctl(int fd, unsigned long request, void* argument) {
-    chip.miso = (board.portIn(quillon::sim::statusPort) & 0x40U) != 0;
+    chip.miso = (0x40U & board.in(quillon::sim::statusPort)) != 0;
     const int result = chip.ioctl(fd, request, argument);
     const std::string line = chip.lines + "00000"; // sck, mosi, reset, miso, enable
     unsigned data = line[4] != '0' ? 0x0C : 0;
@@ -26,7 +26,7 @@ int wiredIoctl(int fd, unsigned long request, void* argument) {
          {std::array{0, 0x10, 0x08}, {1, 0x20, 0}, {2, 0xC0, 0x04}}) {
         data |= line.at(at) == '1' ? high : line.at(at) == 'i' ? released : 0;
     }
-    board.portOut(quillon::sim::dataPort, static_cast<uint8_t>(data));
+    board.out(quillon::sim::dataPort, static_cast<uint8_t>(data));
     chip.log.clear();
     return result;
 }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The USBasp io library as the end-to-end tests and the benchmark build it
 // (tests/usbasp-emulated/libio.so): the backend's entry points over the emulated USBasp that the
-// environment sets up (tests/support/usbasp/environment_usbasp.h) instead of libusb.
-#include "environment_usbasp.h"
+// environment sets up (io/sim/environment_usbasp.h) instead of libusb.
+#include "sim/environment_usbasp.h"
 
 const quillon::usbasp::UsbSystem& quillon::usbasp::librarySystem() {
-    quillon::testing::emulateUsbaspFromEnvironment();
-    return quillon::testing::EmulatedUsb::system();
+    quillon::sim::emulateUsbaspFromEnvironment();
+    return quillon::sim::EmulatedUsb::system();
 }

@@ -19,7 +19,7 @@ namespace {
 
 // Both reset lines high, both halves of the line buffer off, and the part out of programming.
 bool released(Session& s) {
-    return q::Link.targetReleased == 1 && (s.port.board().portIn(q::dataPort) & 0xCC) == 0xCC &&
+    return q::Link.targetReleased == 1 && (0xCC & s.port.board().in(q::dataPort)) == 0xCC &&
            !s.port.board().programmingEnabled();
 }
 

@@ -5,19 +5,19 @@
 
 #include <numeric>
 
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 #include "usbasp_programmer.h"
 
 namespace q = quillon;
-using q::testing::Firmware;
-using q::testing::UsbaspSetup;
-using q::testing::UsbFaults;
+using q::sim::Firmware;
+using q::sim::UsbaspSetup;
+using q::sim::UsbFaults;
 
 namespace {
 
 struct Rig {
     explicit Rig(const std::string& device, const std::string& settings = "",
-                 q::testing::UsbaspSetup setup = {}, q::testing::UsbFaults faults = {},
+                 q::sim::UsbaspSetup setup = {}, q::sim::UsbFaults faults = {},
                  const std::string& simFaults = "", const std::vector<std::string>& serials = {""})
         : board(
               [&] {
@@ -35,7 +35,7 @@ struct Rig {
               board, time, setup, serials, faults,
               [this](std::chrono::microseconds wait) { time.pass(wait); },
               [this](const std::string& line) { reports += line + "\n"; }),
-          programmer(q::testing::EmulatedUsb::system(), settings) {}
+          programmer(q::sim::EmulatedUsb::system(), settings) {}
 
     // Opens the USBasp and enters programming mode: the echo, or 0 when either failed.
     uint8_t start() {
@@ -47,9 +47,9 @@ struct Rig {
     }
 
     q::sim::VirtualClock still;
-    q::testing::FirmwareTime time{still};
+    q::sim::FirmwareTime time{still};
     q::sim::Board board;
-    q::testing::EmulatedUsb usb;
+    q::sim::EmulatedUsb usb;
     q::usbasp::UsbaspProgrammer programmer;
     std::string reports;
 };
@@ -195,8 +195,8 @@ namespace {
 struct FaultRow {
     const char* name;
     const char* settings;
-    q::testing::UsbaspSetup setup;
-    q::testing::UsbFaults faults;
+    q::sim::UsbaspSetup setup;
+    q::sim::UsbFaults faults;
     const char* simFaults; // the simulator's faults, or clock=HZ: the part's clock (16 MHz)
     bool opens;
     uint8_t echo;      // after programming mode is asked for

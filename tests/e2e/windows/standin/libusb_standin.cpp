@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 // A stand-in for libusb-1.0.dll for the tests under Wine: the libusb functions the USBasp io.dll
 // takes, over the emulated USBasp on a simulated chip that the environment sets up
-// (tests/support/usbasp/environment_usbasp.h), so that the USBasp io.dll drives the simulated
+// (io/sim/environment_usbasp.h), so that the USBasp io.dll drives the simulated
 // ATmega as it would a USBasp through libusb.
-#include "environment_usbasp.h"
+#include "sim/environment_usbasp.h"
 
 namespace {
 
 const quillon::usbasp::UsbSystem& usb() {
-    quillon::testing::emulateUsbaspFromEnvironment();
-    return quillon::testing::EmulatedUsb::system();
+    quillon::sim::emulateUsbaspFromEnvironment();
+    return quillon::sim::EmulatedUsb::system();
 }
 
 } // namespace

@@ -21,11 +21,11 @@ quillon::sim::Board board(quillon::sim::configFromEnvironment(problems), realTim
 extern "C" {
 
 __declspec(dllexport) short __stdcall Inp32(short port) {
-    return static_cast<short>(board.portIn(static_cast<uint16_t>(port)));
+    return static_cast<short>(board.in(static_cast<uint16_t>(port)));
 }
 
 __declspec(dllexport) void __stdcall Out32(short port, short data) {
-    board.portOut(static_cast<uint16_t>(port), static_cast<uint8_t>(data));
+    board.out(static_cast<uint16_t>(port), static_cast<uint8_t>(data));
 }
 
 __declspec(dllexport) BOOL __stdcall IsInpOutDriverOpen() {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "emulated_usbasp.h"
+#include "sim/emulated_usbasp.h"
 #include "usb_system.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 struct UsbFaults {
     bool noDevice = false;  // no USBasp on the bus (only a keyboard)
@@ -33,7 +33,7 @@ class EmulatedUsb {
     // USBasps with these serial numbers ("" for none) on `board`, all alike; the host's sleeps
     // go to `sleep`, the backend's reports to `report`. The bus becomes the one the table
     // reaches (one at a time); board and time must outlive it.
-    EmulatedUsb(sim::Board& board, FirmwareTime& time, UsbaspSetup setup,
+    EmulatedUsb(Board& board, FirmwareTime& time, UsbaspSetup setup,
                 const std::vector<std::string>& serials, UsbFaults faults, Sleep sleep,
                 Report report);
     ~EmulatedUsb();
@@ -74,4 +74,4 @@ class EmulatedUsb {
     int openHandles_ = 0;
 };
 
-} // namespace quillon::testing
+} // namespace quillon::sim

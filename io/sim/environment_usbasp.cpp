@@ -5,10 +5,10 @@
 #include <memory>
 #include <thread>
 
-#include "environment_usbasp.h"
 #include "settings_list.h"
+#include "sim/environment_usbasp.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 namespace {
 
@@ -28,8 +28,7 @@ Emulation emulationFromEnvironment() {
     std::string_view list = std::getenv("QUILLON_EMULATED_USBASP") != nullptr
                                 ? std::getenv("QUILLON_EMULATED_USBASP")
                                 : "";
-    while (!list.empty()) {
-        const std::string_view item = settings::takeItem(list);
+    (void)settings::readList(list, [&](std::string_view item, auto /*name*/, auto /*value*/) {
         uint32_t number = 0;
         const auto counted = [&](std::string_view name) {
             return item.starts_with(name) &&
@@ -58,11 +57,12 @@ Emulation emulationFromEnvironment() {
                 emulation.serials.emplace_back(rest.substr(0, plus));
                 rest = plus == std::string_view::npos ? "" : rest.substr(plus + 1);
             }
-        } else if (!item.empty()) {
+        } else {
             std::fprintf(stderr, "QUILLON_EMULATED_USBASP: unknown item '%.*s'\n",
                          static_cast<int>(item.size()), item.data());
         }
-    }
+        return true;
+    });
     return emulation;
 }
 
@@ -71,8 +71,8 @@ struct World {
     World()
         : board(
               [] {
-                  sim::Problems problems;
-                  return sim::configFromEnvironment(problems);
+                  Problems problems;
+                  return configFromEnvironment(problems);
               }(),
               time),
           usb(
@@ -89,9 +89,9 @@ struct World {
     }
 
     Emulation emulation = emulationFromEnvironment();
-    sim::SteadyClock realTime;
+    SteadyClock realTime;
     FirmwareTime time{realTime};
-    sim::Board board;
+    Board board;
     EmulatedUsb usb;
 };
 
@@ -101,4 +101,4 @@ void emulateUsbaspFromEnvironment() {
     static const World world;
 }
 
-} // namespace quillon::testing
+} // namespace quillon::sim

@@ -11,12 +11,12 @@
 // moved are written into it at the end.
 #pragma once
 
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 // Made once, on first use, and kept until the process ends; the emulated USB is then the one
 // EmulatedUsb::system() reaches. The host's sleeps are real; reports go to standard error.
 void emulateUsbaspFromEnvironment();
 
-} // namespace quillon::testing
+} // namespace quillon::sim

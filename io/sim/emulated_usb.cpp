@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "emulated_usb.h"
+#include "sim/emulated_usb.h"
 
 #include "usbasp_protocol.h"
 
@@ -12,7 +12,7 @@ struct libusb_device_handle {
     std::size_t index;
 };
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 namespace {
 
@@ -122,7 +122,7 @@ void hostReport(const std::string& line) {
 
 } // namespace
 
-EmulatedUsb::EmulatedUsb(sim::Board& board, FirmwareTime& time, UsbaspSetup setup,
+EmulatedUsb::EmulatedUsb(Board& board, FirmwareTime& time, UsbaspSetup setup,
                          const std::vector<std::string>& serials, UsbFaults faults, Sleep sleep,
                          Report report)
     : time_(time), faults_(faults), sleep_(std::move(sleep)), report_(std::move(report)) {
@@ -177,4 +177,4 @@ const usbasp::UsbSystem& EmulatedUsb::system() {
     return table;
 }
 
-} // namespace quillon::testing
+} // namespace quillon::sim

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "emulated_usbasp.h"
+#include "sim/emulated_usbasp.h"
 
 #include <algorithm>
 #include <libusb.h>
 
 #include "usbasp_protocol.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 namespace {
 
@@ -24,7 +24,7 @@ bool is(uint8_t request, Request named) {
 
 } // namespace
 
-EmulatedUsbasp::EmulatedUsbasp(sim::Board& board, FirmwareTime& time, UsbaspSetup setup)
+EmulatedUsbasp::EmulatedUsbasp(Board& board, FirmwareTime& time, UsbaspSetup setup)
     : wire_(board, [&time](std::chrono::microseconds wait) { time.pass(wait); }), time_(time),
       setup_(setup) {}
 
@@ -198,4 +198,4 @@ void EmulatedUsbasp::writeEeprom(uint32_t address, uint8_t data) {
     wire_.wait(30 * tick);
 }
 
-} // namespace quillon::testing
+} // namespace quillon::sim

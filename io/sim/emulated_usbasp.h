@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-// A USBasp's firmware for the tests: it answers the vendor requests (io/usbasp/usbasp_protocol.h)
-// the way the firmware does, driving a simulated board's programming lines through an IspWire
-// at the firmware's ISP clock, with the firmware's own waits and polling after page and EEPROM
-// writes, its page counting across blocks, its address handling (16-bit addresses in the
-// requests, SETLONGADDRESS until the next CONNECT, Load Extended Address when the 128 KiB
-// segment changes) and the requests each generation knows.
+// The simulator's emulated USBasp, for the tests and the benchmark: it answers the vendor
+// requests (io/usbasp/usbasp_protocol.h) the way the firmware does, driving a simulated board's
+// programming lines through an IspWire at the firmware's ISP clock, with the firmware's own
+// waits and polling after page and EEPROM writes, its page counting across blocks, its address
+// handling (16-bit addresses in the requests, SETLONGADDRESS until the next CONNECT, Load
+// Extended Address when the 128 KiB segment changes) and the requests each generation knows.
 #pragma once
 
 #include <chrono>
@@ -16,15 +16,15 @@
 #include "sim/clock.h"
 #include "sim/isp_wire.h"
 
-namespace quillon::testing {
+namespace quillon::sim {
 
 // A board's time behind a programmer's firmware: a base clock (real time for the built program,
 // a clock standing still in process) plus every wait of the firmware's, which passes at once.
 // While the firmware answers a request the base stands still, so that what the firmware does
 // (how often it polls a page being written, say) doesn't depend on how fast the host runs it.
-class FirmwareTime final : public sim::Clock {
+class FirmwareTime final : public Clock {
   public:
-    explicit FirmwareTime(const sim::Clock& base) : base_(base) {}
+    explicit FirmwareTime(const Clock& base) : base_(base) {}
     [[nodiscard]] Duration now() const override {
         return (frozen_ ? frozenAt_ : base_.now()) + ahead_;
     }
@@ -37,7 +37,7 @@ class FirmwareTime final : public sim::Clock {
     void thaw() { frozen_ = false; }
 
   private:
-    const sim::Clock& base_;
+    const Clock& base_;
     Duration ahead_{};
     Duration frozenAt_{};
     bool frozen_ = false;
@@ -58,7 +58,7 @@ struct UsbaspSetup {
 class EmulatedUsbasp {
   public:
     // The board and the time must outlive the USBasp.
-    EmulatedUsbasp(sim::Board& board, FirmwareTime& time, UsbaspSetup setup);
+    EmulatedUsbasp(Board& board, FirmwareTime& time, UsbaspSetup setup);
 
     // One vendor request (its setup packet's fields) with its data stage: `data` holds what an
     // OUT request carries, or receives what an IN request answers. Answers the count of bytes
@@ -85,7 +85,7 @@ class EmulatedUsbasp {
     void writeEeprom(uint32_t address, uint8_t data);
     [[nodiscard]] bool knows(uint8_t request) const;
 
-    sim::IspWire wire_;
+    IspWire wire_;
     FirmwareTime& time_;
     UsbaspSetup setup_;
     uint8_t sckCode_ = 0; // SETISPSCK's choice
@@ -97,4 +97,4 @@ class EmulatedUsbasp {
     uint8_t pageCounter_ = 0; // a byte, as in the firmware: 256-byte pages count from 0
 };
 
-} // namespace quillon::testing
+} // namespace quillon::sim
