@@ -67,41 +67,31 @@ std::vector<uint8_t> pattern(std::size_t length, unsigned seed) {
 
 // ---- Settings --------------------------------------------------------------------------------
 
-namespace {
-
-struct SettingsRow {
-    const char* text;
-    const char* sck;    // the step chosen, "" for the firmware's; nullptr: refused
-    const char* serial; // or the refusal's words
-};
-
-class Settings : public ::testing::TestWithParam<SettingsRow> {};
-
-} // namespace
-
-TEST_P(Settings, ChooseAStepAndASerialNumberOrSayWhatIsWrong) {
-    const SettingsRow& row = GetParam();
-    std::string problem;
-    const auto config = q::usbasp::parseConfig(row.text, problem);
-    if (row.sck == nullptr) {
-        ASSERT_FALSE(config);
-        EXPECT_NE(problem.find(row.serial), std::string::npos) << problem;
-        return;
+TEST(Usbasp, SettingsChooseAStepAndASerialNumberOrSayWhatIsWrong) {
+    struct Row {
+        const char* text;
+        const char* sck;    // the step chosen, "" for the firmware's; nullptr: refused
+        const char* serial; // or the refusal's words
+    };
+    for (const Row& row :
+         {Row{"", "", ""}, Row{"sck=187.5k", "187.5k", ""}, Row{"sck=187500", "187.5k", ""},
+          Row{" sck = 1.5M , serial=0042", "1.5M", "0042"}, Row{"sck=100kHz", "93.75k", ""},
+          Row{"sck=10M", "1.5M", ""}, Row{"sck=500", "500", ""}, Row{"sck=499", nullptr, "sck=499"},
+          Row{"sck=fast", nullptr, "such as sck=187.5k"},
+          Row{"speed=8k", nullptr, "unknown setting 'speed=8k'"}}) {
+        SCOPED_TRACE(row.text);
+        std::string problem;
+        const auto config = q::usbasp::parseConfig(row.text, problem);
+        if (row.sck == nullptr) {
+            EXPECT_FALSE(config);
+            EXPECT_NE(problem.find(row.serial), std::string::npos) << problem;
+        } else {
+            ASSERT_TRUE(config) << problem;
+            EXPECT_EQ(config->sck ? std::string(config->sck->name) : "", row.sck);
+            EXPECT_EQ(config->serial, row.serial);
+        }
     }
-    ASSERT_TRUE(config) << problem;
-    EXPECT_EQ(config->sck ? std::string(config->sck->name) : "", row.sck);
-    EXPECT_EQ(config->serial, row.serial);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Usbasp, Settings,
-    ::testing::Values(SettingsRow{"", "", ""}, SettingsRow{"sck=187.5k", "187.5k", ""},
-                      SettingsRow{"sck=187500", "187.5k", ""},
-                      SettingsRow{" sck = 1.5M , serial=0042", "1.5M", "0042"},
-                      SettingsRow{"sck=100kHz", "93.75k", ""}, SettingsRow{"sck=10M", "1.5M", ""},
-                      SettingsRow{"sck=500", "500", ""}, SettingsRow{"sck=499", nullptr, "sck=499"},
-                      SettingsRow{"sck=fast", nullptr, "such as sck=187.5k"},
-                      SettingsRow{"speed=8k", nullptr, "unknown setting 'speed=8k'"}));
 
 // ---- Memories through the blocks -------------------------------------------------------------
 
